@@ -1,0 +1,155 @@
+#include <windows.h>
+// After windows.h, which it needs.
+#include <wincrypt.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "bounded_text.h"
+#include "launcher_log.h"
+#include "unique_handle.h"
+
+namespace launcher {
+
+namespace {
+
+constexpr char kExpectedSigner[] = "Quillon AB";
+constexpr size_t kCommandCapacity = 520;
+constexpr WORD kFileSignatureOrdinal = 223;
+// Without it the signer certificate is delivered even for a package whose hash does not match.
+constexpr DWORD kInvalidHashIsFatal = 0x1;
+
+using FileSignatureFunction = HRESULT(WINAPI*)(LPCSTR, DWORD, PCCERT_CONTEXT*, BYTE*, DWORD*);
+
+bool IsPresent(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+struct ModuleFreer {
+  using pointer = HMODULE;
+  void operator()(HMODULE module) const {
+    if (module != nullptr) FreeLibrary(module);
+  }
+};
+
+}  // namespace
+
+bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerPath) {
+  char command[kCommandCapacity] = {};
+  if (!IsPresent(pendingPath)) {
+    WriteLog("WARN", "Pending installation package was not found");
+    WriteLog("WARN", pendingPath);
+    return false;
+  }
+  // cmd.exe would still expand %...% inside the quotes; refused before anything moves, so the
+  // pending package stays where the application left it.
+  if (std::strchr(installerPath, '%') != nullptr) {
+    WriteLog("ERROR", "Installer path contains '%', which the command interpreter would expand:");
+    WriteLog("ERROR", installerPath);
+    return false;
+  }
+  if (IsPresent(installerPath)) {
+    WriteLog("INFO", "Found old installation package. Attempting to remove it:");
+    WriteLog("INFO", installerPath);
+    if (!DeleteFileA(installerPath)) {
+      WriteLog("WARN", "Failed to delete old installer");
+      WriteLog("WARN", installerPath);
+    }
+  }
+  if (!MoveFileA(pendingPath, installerPath)) {
+    WriteLog("WARN", "Failed to prepare new installer:");
+    WriteLog("WARN", pendingPath);
+    WriteLog("WARN", installerPath);
+    return false;
+  }
+  if (IsPresent(pendingPath)) {
+    WriteLog("WARN", "Pending installer was not removed as expected");
+    WriteLog("WARN", pendingPath);
+    return false;
+  }
+  if (!VerifyInstaller(installerPath)) {
+    WriteLog("WARN", "Upgrade did not verify. Skipping and deleting it!");
+    if (!DeleteFileA(installerPath)) WriteLog("WARN", "Failed to delete unverified installer");
+    return false;
+  }
+
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  // The path is quoted against blanks and metacharacters such as "&"; the empty title keeps start
+  // from taking the quoted path as a window title.
+  if (FormatBounded(command, sizeof command,
+                    "cmd.exe /C start \"\" msiexec /i \"%s\" /passive /norestart INSTALLUILEVEL_HIDECANCEL=\"1\" "
+                    "STARTAFTERINSTALL=\"1\"",
+                    installerPath) < 0) {
+    WriteLog("ERROR", "Failed to construct install-command");
+    return false;
+  }
+  WriteLog("INFO", "Starting upgrade using:");
+  WriteLog("INFO", command);
+  if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
+                      &process)) {
+    WriteLog("ERROR", "Failed to launch upgrade process:");
+    LogLastError();
+    return false;
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  WriteLog("INFO", "Upgrade process was successfully started");
+  return true;
+}
+
+bool LauncherLog::VerifyInstaller(const char* installerPath) {
+  WriteLog("INFO", "Verifying installer");
+  std::unique_ptr<void, ModuleFreer> msi(LoadLibraryA("msi.dll"));
+  const auto getSignature = msi ? reinterpret_cast<FileSignatureFunction>(reinterpret_cast<void*>(
+                                      GetProcAddress(msi.get(), MAKEINTRESOURCEA(kFileSignatureOrdinal))))
+                                : nullptr;
+  if (getSignature == nullptr) {
+    WriteLog("ERROR", "Failed to load the Windows Installer's file-signature function");
+    LogLastError();
+    return false;
+  }
+  PCCERT_CONTEXT certificate = nullptr;
+  const HRESULT signature = getSignature(installerPath, kInvalidHashIsFatal, &certificate, nullptr, nullptr);
+  char line[96];
+  if (certificate == nullptr) {
+    FormatBounded(line, sizeof line, "No signer certificate in installer package (0x%08lx)",
+                  static_cast<unsigned long>(signature));
+    WriteLog("ERROR", line);
+    return false;
+  }
+
+  bool verified = false;
+  if (FAILED(signature)) {
+    FormatBounded(line, sizeof line, "Installer package signature is not valid (0x%08lx)",
+                  static_cast<unsigned long>(signature));
+    WriteLog("ERROR", line);
+  } else if (const DWORD length =
+                 CertGetNameStringA(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+             length == 0) {
+    WriteLog("ERROR", "Failed to get certificate issuer");
+  } else if (std::unique_ptr<char[]> name(new (std::nothrow) char[length]); name == nullptr) {
+    WriteLog("ERROR", "Failed to allocate memory for certificate issuer");
+  } else if (CertGetNameStringA(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.get(), length) == 0) {
+    WriteLog("ERROR", "Failed to get certificate issuer");
+  } else {
+    verified = std::strcmp(name.get(), kExpectedSigner) == 0;
+    if (!verified) {
+      WriteLog("ERROR", "Incorrect certificate issuer!?");
+      WriteLog("ERROR", name.get());
+    }
+  }
+  if (!CertFreeCertificateContext(certificate)) WriteLog("ERROR", "Failed to free certificate context");
+  return verified;
+}
+
+bool LauncherLog::RemoveUsedInstaller(const char* installerPath) {
+  if (DeleteFileA(installerPath)) return true;
+  WriteLog("ERROR", "Failed to remove used installer:");
+  WriteLog("ERROR", installerPath);
+  WriteLog("ERROR", "Last error:");
+  LogLastError();
+  return false;
+}
+
+}  // namespace launcher

@@ -1,0 +1,110 @@
+#include "launcher_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace launcher_tests {
+
+using testing_support::CopyFileOrFail;
+using testing_support::MakeDirs;
+
+std::string BuiltFile(const std::string& name) { return testing_support::ProgramDir() + name; }
+
+LauncherInstall::LauncherInstall(const InstallOptions& options)
+    : root_("root"), work_("work"), temp_("temp") {
+  installDir_ = root_.path() + options.label + "\\";
+  MakeDirs(installDir_);
+  program_ = installDir_ + "AttendantLauncher.exe";
+  CopyFileOrFail(BuiltFile("AttendantLauncher.exe"), program_);
+  const std::string bin = installDir_ + "jre\\bin\\";
+  if (options.runtime != Runtime::kNone) MakeDirs(bin + "server\\");
+  switch (options.runtime) {
+    case Runtime::kFake:
+      CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
+      CopyFileOrFail(BuiltFile("jvm.dll"), bin + "server\\jvm.dll");
+      break;
+    case Runtime::kFakeNoMsvcr:
+      CopyFileOrFail(BuiltFile("jvm.dll"), bin + "server\\jvm.dll");
+      break;
+    case Runtime::kNone:
+      break;
+    case Runtime::kNoExport:
+      CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
+      CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "server\\jvm.dll");
+      break;
+    case Runtime::kTextFile:
+      CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
+      testing_support::WriteFileBytes(bin + "server\\jvm.dll", "this is not a library\r\n");
+      break;
+    case Runtime::kForeign64:
+      CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
+      CopyFileOrFail(BuiltFile("foreign64.dll"), bin + "server\\jvm.dll");
+      break;
+  }
+  if (options.jar) {
+    MakeDirs(work_.path() + "app\\");
+    SetScenario("main=return\n");
+  }
+}
+
+void LauncherInstall::SetScenario(const std::string& scenario) {
+  MakeDirs(work_.path() + "app\\");
+  testing_support::WriteFileBytes(work_ / "app\\bootloader.jar", scenario);
+}
+
+testing_support::ProcessOptions LauncherInstall::ProcessOptionsFor() const {
+  testing_support::ProcessOptions options;
+  options.workingDir = work_.path();
+  const std::string temp = tempOverride_.empty() ? temp_.path() : tempOverride_;
+  options.env["TMP"] = temp;
+  options.env["TEMP"] = temp;
+  options.env["FAKE_JVM_RECORD"] = recordPath();
+  return options;
+}
+
+std::string LauncherInstall::CommandLine(const std::string& arguments) const {
+  std::string command = testing_support::Quote(program_);
+  if (!arguments.empty()) command += " " + arguments;
+  return command;
+}
+
+DWORD LauncherInstall::Run(const std::string& arguments) {
+  return testing_support::RunProcess(CommandLine(arguments), ProcessOptionsFor());
+}
+
+std::vector<std::string> LogEntries(const std::string& content) {
+  std::vector<std::string> entries;
+  for (const std::string& line : testing_support::SplitLines(content)) {
+    // "YYYY-MM-DD HH:MM:SS.mmm | LEVEL | text": the level starts at 26, the text at 34.
+    if (line.size() < 34) {
+      entries.push_back("?? " + line);
+      continue;
+    }
+    std::string level = line.substr(26, 5);
+    while (!level.empty() && level.back() == ' ') level.pop_back();
+    entries.push_back(level + " | " + line.substr(34));
+  }
+  return entries;
+}
+
+std::vector<std::string> LauncherInstall::ParentLog() const {
+  return LogEntries(testing_support::ReadFileBytes(parentLogPath()));
+}
+
+std::vector<std::string> LauncherInstall::ChildLog() const {
+  return LogEntries(testing_support::ReadFileBytes(childLogPath()));
+}
+
+std::vector<std::string> LauncherInstall::Record() const {
+  std::vector<std::string> lines;
+  std::string text = testing_support::ReadFileBytes(recordPath());
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace launcher_tests

@@ -1,0 +1,72 @@
+// A launcher installed in a scratch directory for one test: the program, a Java runtime beside it,
+// a working directory with the application's jar, and a temporary directory of its own.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace launcher_tests {
+
+enum class Runtime {
+  kFake,          // the fake runtime, with its C library
+  kFakeNoMsvcr,   // the fake runtime without msvcr100.dll
+  kNone,          // no jre folder at all
+  kNoExport,      // a jvm.dll that does not export JNI_CreateJavaVM
+  kTextFile,      // a text file named jvm.dll
+  kForeign64,     // a 64-bit DLL
+};
+
+struct InstallOptions {
+  std::string label = "inst";     // part of the installation directory's name
+  Runtime runtime = Runtime::kFake;
+  bool jar = true;                // app\bootloader.jar in the working directory
+};
+
+class LauncherInstall {
+ public:
+  explicit LauncherInstall(const InstallOptions& options = {});
+
+  // The scenario for the fake runtime's application, one key=value per line.
+  void SetScenario(const std::string& scenario);
+
+  // Starts the launcher with this argument text (after the program name) and returns its exit code.
+  DWORD Run(const std::string& arguments = "");
+  testing_support::ProcessOptions ProcessOptionsFor() const;
+  std::string CommandLine(const std::string& arguments) const;
+
+  const std::string& programPath() const { return program_; }
+  const std::string& installDir() const { return installDir_; }
+  std::string tempDir() const { return temp_.path(); }
+  std::string workDir() const { return work_.path(); }
+  std::string parentLogPath() const { return temp_ / "qmrat92171255414818.log"; }
+  std::string childLogPath() const { return parentLogPath() + "2"; }
+  std::string pendingPath() const { return temp_ / "qmrat91828571828932.dat"; }
+  std::string installerPath() const { return temp_ / "qmrat98581827571928.msi"; }
+  std::string recordPath() const { return work_ / "fake-jvm-record.txt"; }
+
+  // Log lines as "LEVEL | text", without the time stamp.
+  std::vector<std::string> ParentLog() const;
+  std::vector<std::string> ChildLog() const;
+  std::vector<std::string> Record() const;
+
+  // Overrides the temporary directory handed to the launcher (TMP and TEMP).
+  void SetTempDir(const std::string& dir) { tempOverride_ = dir; }
+
+ private:
+  testing_support::ScopedTempDir root_;
+  testing_support::ScopedTempDir work_;
+  testing_support::ScopedTempDir temp_;
+  std::string installDir_;
+  std::string program_;
+  std::string tempOverride_;
+};
+
+// Strips the time stamp of each line: "INFO  | text" becomes "INFO | text".
+std::vector<std::string> LogEntries(const std::string& content);
+
+// Full path of a file the build put beside the tests.
+std::string BuiltFile(const std::string& name);
+
+}  // namespace launcher_tests
