@@ -12,6 +12,16 @@ namespace {
 constexpr ULONGLONG kLogSizeLimit = 2097152;
 constexpr size_t kErrorTextCapacity = 2048;
 constexpr int kErrorTextPrecision = 2032;
+// A launcher that died holding the mutex must not stop the others from logging for long.
+constexpr DWORD kLogWriteWait = 2000;
+
+// Wine does not make an append-only write atomic between processes, so several launchers writing one
+// log could overwrite each other's lines. A session-wide mutex around each single write keeps every
+// line whole; it lives as long as the process.
+HANDLE LogWriteMutex() {
+  static const HANDLE mutex = CreateMutexA(nullptr, FALSE, "Local\\QmrAttendantLauncherLogWrite");
+  return mutex;
+}
 
 }  // namespace
 
@@ -37,7 +47,11 @@ void LauncherLog::WriteLog(const char* level, const char* text) {
   FormatLogLine(line, {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds}, level,
                 text);
   DWORD written = 0;
+  const HANDLE mutex = LogWriteMutex();
+  const DWORD waited = mutex != nullptr ? WaitForSingleObject(mutex, kLogWriteWait) : WAIT_FAILED;
+  const bool locked = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   WriteFile(log_, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+  if (locked) ReleaseMutex(mutex);
 }
 
 void LauncherLog::LogLastError() {

@@ -25,7 +25,7 @@ std::map<std::string, std::string> g_scenario;
 std::map<std::string, std::string> g_properties;
 bool g_classFound = false;
 bool g_exceptionPending = false;
-int g_classRef;   // addresses serve as opaque references
+int g_classRef;  // addresses serve as opaque references
 int g_methodRef;
 
 void Record(const std::string& line) {
@@ -183,8 +183,9 @@ std::string CurrentDirectory() {
 
 extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* rawArgs) {
   char recordPath[MAX_PATH] = {};
-  g_recordPath = GetEnvironmentVariableA("FAKE_JVM_RECORD", recordPath, MAX_PATH) ? recordPath
-                                                                                   : CurrentDirectory() + "\\fake-jvm-record.txt";
+  g_recordPath = GetEnvironmentVariableA("FAKE_JVM_RECORD", recordPath, MAX_PATH)
+                     ? recordPath
+                     : CurrentDirectory() + "\\fake-jvm-record.txt";
   const auto* args = static_cast<JavaVMInitArgs*>(rawArgs);
   char line[128];
   std::snprintf(line, sizeof line, "JNI_CreateJavaVM version=0x%lx nOptions=%ld ignoreUnrecognized=%d",

@@ -9,9 +9,13 @@ using testing_support::MakeDirs;
 
 std::string BuiltFile(const std::string& name) { return testing_support::ProgramDir() + name; }
 
-LauncherInstall::LauncherInstall(const InstallOptions& options)
-    : root_("root"), work_("work"), temp_("temp") {
-  installDir_ = root_.path() + options.label + "\\";
+LauncherInstall::LauncherInstall(const InstallOptions& options) : root_("root"), work_("work"), temp_("temp") {
+  std::string label = options.label;
+  if (options.programPathLength != 0) {
+    const size_t fixed = root_.path().size() + 1 + std::string("AttendantLauncher.exe").size();
+    label.resize(options.programPathLength > fixed + 1 ? options.programPathLength - fixed : 1, 'p');
+  }
+  installDir_ = root_.path() + label + "\\";
   MakeDirs(installDir_);
   program_ = installDir_ + "AttendantLauncher.exe";
   CopyFileOrFail(BuiltFile("AttendantLauncher.exe"), program_);

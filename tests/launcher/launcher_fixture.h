@@ -10,18 +10,19 @@
 namespace launcher_tests {
 
 enum class Runtime {
-  kFake,          // the fake runtime, with its C library
-  kFakeNoMsvcr,   // the fake runtime without msvcr100.dll
-  kNone,          // no jre folder at all
-  kNoExport,      // a jvm.dll that does not export JNI_CreateJavaVM
-  kTextFile,      // a text file named jvm.dll
-  kForeign64,     // a 64-bit DLL
+  kFake,         // the fake runtime, with its C library
+  kFakeNoMsvcr,  // the fake runtime without msvcr100.dll
+  kNone,         // no jre folder at all
+  kNoExport,     // a jvm.dll that does not export JNI_CreateJavaVM
+  kTextFile,     // a text file named jvm.dll
+  kForeign64,    // a 64-bit DLL
 };
 
 struct InstallOptions {
-  std::string label = "inst";     // part of the installation directory's name
+  std::string label = "inst";  // part of the installation directory's name
   Runtime runtime = Runtime::kFake;
-  bool jar = true;                // app\bootloader.jar in the working directory
+  bool jar = true;               // app\bootloader.jar in the working directory
+  size_t programPathLength = 0;  // when set, the label is padded so the program path has this length
 };
 
 class LauncherInstall {

@@ -4,38 +4,119 @@
 #include <gtest/gtest.h>
 
 #include "launcher_fixture.h"
+#include "launcher_lines.h"
 
 namespace launcher_tests {
 namespace {
 
+using ::testing::Contains;
 using ::testing::ElementsAreArray;
+using ::testing::Not;
+using testing_support::FileExists;
 
-const char kStart[] = "INFO | ====================================== [ STARTING ] ==";
-const char kStop[] = "INFO | ====================================== [ STOPPING ] ==";
-
-std::vector<std::string> ParentSequence(const LauncherInstall& install, const std::string& exitLine) {
-  return {kStart,
-          "WARN | Pending installation package was not found",
-          "WARN | " + install.pendingPath(),
-          "ERROR | Failed to remove used installer:",
-          "ERROR | " + install.installerPath(),
-          "ERROR | Last error:",
-          "ERROR | File not found. (0x2)",
-          "INFO | Starting JVM-launching process",
-          "INFO | " + install.programPath(),
-          "INFO | Creating child process",
-          "INFO | \"" + install.programPath() + "\" forked",
-          "INFO | Waiting for JVM to exit",
-          "INFO | JVM has exited",
-          exitLine,
-          kStop};
+TEST(RunMode, OnlyTheExactWordForkedSelectsChildMode) {
+  struct Case {
+    const char* arguments;
+    bool child;
+  } cases[] = {{"forked", true},  {"", false},         {"forked ", false},   {"Forked", false},
+               {"FORKED", false}, {"forked x", false}, {"\"forked\"", false}};
+  for (const Case& c : cases) {
+    LauncherInstall install;
+    EXPECT_EQ(0u, install.Run(c.arguments)) << c.arguments;
+    const auto record = install.Record();
+    EXPECT_THAT(record, Contains("JNI_CreateJavaVM version=0x10008 nOptions=5 ignoreUnrecognized=0")) << c.arguments;
+    // A child never starts a further child, and only a parent writes the log without the "2".
+    EXPECT_EQ(!c.child, FileExists(install.parentLogPath())) << c.arguments;
+    ASSERT_TRUE(FileExists(install.childLogPath())) << c.arguments;
+    EXPECT_THAT(install.ChildLog(), Not(Contains("INFO | Starting JVM-launching process"))) << c.arguments;
+    if (!c.child) {
+      EXPECT_THAT(install.ParentLog(), Contains("INFO | Starting JVM-launching process")) << c.arguments;
+    }
+  }
 }
 
-TEST(ParentRun, LogsTheWholeSequenceWithoutStageFiles) {
+TEST(ParentExitCode, IsTheChildsCodeAndIsLoggedSigned) {
+  struct Case {
+    const char* scenario;
+    DWORD code;
+    std::vector<std::string> closing;
+  } cases[] = {
+      {"main=return", 0, {"INFO | JVM terminated with exit code: 0"}},
+      {"main=throw", 1, {"INFO | JVM terminated with exit code: 1"}},
+      {"main=exit:7", 7, {"INFO | JVM terminated with exit code: 7"}},
+      {"main=exit:2147483653", 2147483653u, {"INFO | JVM terminated with exit code: -2147483643"}},
+      {"main=exit:4294967295", 4294967295u, {"INFO | JVM terminated with exit code: -1"}},
+  };
+  for (const Case& c : cases) {
+    LauncherInstall install;
+    install.SetScenario(std::string(c.scenario) + "\n");
+    EXPECT_EQ(c.code, install.Run()) << c.scenario;
+    EXPECT_THAT(install.ParentLog(),
+                ElementsAreArray(Concat(Concat(Concat(ParentPrologue(install), SupervisionLines(install)), c.closing),
+                                        {kStopBanner})))
+        << c.scenario;
+  }
+}
+
+TEST(ParentExitCode, MagicRestartCodeAsksForTheUpgradeAndIsReturned) {
   LauncherInstall install;
-  EXPECT_EQ(0u, install.Run());
+  install.SetScenario("main=exit:131415\n");
+  EXPECT_EQ(131415u, install.Run());
+  const std::vector<std::string> closing = {
+      "INFO | JVM terminated with magic restart code. Starting automatic upgrade.",
+      "WARN | Pending installation package was not found", "WARN | " + install.pendingPath(), kStopBanner};
   EXPECT_THAT(install.ParentLog(),
-              ElementsAreArray(ParentSequence(install, "INFO | JVM terminated with exit code: 0")));
+              ElementsAreArray(Concat(Concat(ParentPrologue(install), SupervisionLines(install)), closing)));
+  // The child ended through the runtime: its log has no closing banner.
+  EXPECT_THAT(install.ChildLog(), Not(Contains(kStopBanner)));
+}
+
+TEST(ChildCommandLine, KeepsAProgramPathWithBlanksWhole) {
+  LauncherInstall install({"Attendant Launcher dir"});
+  EXPECT_EQ(0u, install.Run());
+  EXPECT_THAT(install.ParentLog(), ElementsAreArray(Concat(Concat(ParentPrologue(install), SupervisionLines(install)),
+                                                           {"INFO | JVM terminated with exit code: 0", kStopBanner})));
+  EXPECT_THAT(install.ChildLog(), Not(Contains("INFO | Starting JVM-launching process")));
+  EXPECT_THAT(install.Record(), Contains("DestroyJavaVM"));
+}
+
+TEST(ChildCommandLine, APathOf250CharactersStillLeavesRoomForForked) {
+  InstallOptions options;
+  options.programPathLength = 250;
+  LauncherInstall install(options);
+  ASSERT_EQ(250u, install.programPath().size());
+  EXPECT_EQ(0u, install.Run());
+  EXPECT_THAT(install.ParentLog(), Contains("INFO | \"" + install.programPath() + "\" forked"));
+  EXPECT_THAT(install.Record(), Contains("DestroyJavaVM"));
+}
+
+TEST(ChildCommandLine, APathThatLeavesNoRoomForForkedFailsCleanly) {
+  InstallOptions options;
+  options.programPathLength = 251;
+  LauncherInstall install(options);
+  ASSERT_EQ(251u, install.programPath().size());
+  EXPECT_EQ(0u, install.Run());
+  const std::string anyError = "ERROR \\| .+ \\(0x[0-9a-f]+\\)";
+  std::vector<::testing::Matcher<std::string>> expected;
+  for (const auto& line : ParentPrologue(install)) expected.push_back(line);
+  const std::vector<::testing::Matcher<std::string>> rest = {"INFO | Starting JVM-launching process",
+                                                             "INFO | " + install.programPath(),
+                                                             "WARN | Failed to construct command with arguments",
+                                                             "INFO | Creating child process",
+                                                             "INFO | ",
+                                                             "ERROR | CreateProcess failed",
+                                                             testing_support::FullMatch(anyError),
+                                                             "INFO | Waiting for JVM to exit",
+                                                             "INFO | JVM has exited",
+                                                             "ERROR | GetExitProcess(WAIT_FAILED)",
+                                                             "ERROR | Invalid handle. (0x6)",
+                                                             "ERROR | Failed to retrieve JVM exit code:",
+                                                             "ERROR | Invalid handle. (0x6)",
+                                                             "INFO | JVM terminated with exit code: 0",
+                                                             kStopBanner};
+  expected.insert(expected.end(), rest.begin(), rest.end());
+  EXPECT_THAT(install.ParentLog(), ElementsAreArray(expected));
+  EXPECT_FALSE(FileExists(install.childLogPath()));
 }
 
 }  // namespace

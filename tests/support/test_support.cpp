@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 namespace testing_support {
@@ -205,6 +206,28 @@ bool CloseMessageBox(const std::string& title, std::string* text, DWORD millisec
     Sleep(50);
   }
   return false;
+}
+
+namespace {
+
+class FullMatcher : public ::testing::MatcherInterface<const std::string&> {
+ public:
+  explicit FullMatcher(std::string pattern) : pattern_(std::move(pattern)), regex_(pattern_) {}
+  bool MatchAndExplain(const std::string& text, ::testing::MatchResultListener*) const override {
+    return std::regex_match(text, regex_);
+  }
+  void DescribeTo(std::ostream* os) const override { *os << "fully matches /" << pattern_ << "/"; }
+  void DescribeNegationTo(std::ostream* os) const override { *os << "does not fully match /" << pattern_ << "/"; }
+
+ private:
+  std::string pattern_;
+  std::regex regex_;
+};
+
+}  // namespace
+
+::testing::Matcher<std::string> FullMatch(const std::string& pattern) {
+  return ::testing::Matcher<std::string>(new FullMatcher(pattern));
 }
 
 }  // namespace testing_support

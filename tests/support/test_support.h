@@ -2,6 +2,7 @@
 // environment, and message boxes closed the way a user would. Used from the test's main thread.
 #pragma once
 
+#include <gmock/gmock.h>
 #include <windows.h>
 
 #include <map>
@@ -40,10 +41,10 @@ void RemoveTree(const std::string& path);
 std::vector<std::string> SplitLines(const std::string& text);
 
 struct ProcessOptions {
-  std::string workingDir;                     // empty: the test's own
-  std::map<std::string, std::string> env;     // added to or replacing the test's environment
-  std::vector<std::string> unsetEnv;          // removed from it
-  HANDLE stdoutHandle = nullptr;              // inherited as standard output when set
+  std::string workingDir;                  // empty: the test's own
+  std::map<std::string, std::string> env;  // added to or replacing the test's environment
+  std::vector<std::string> unsetEnv;       // removed from it
+  HANDLE stdoutHandle = nullptr;           // inherited as standard output when set
 };
 
 // A started process; its handles are closed at the end.
@@ -74,5 +75,9 @@ std::string Quote(const std::string& text);
 // Waits for a top-level window with this title, reads the text of its static control, and closes it
 // by pressing OK. Returns false when no such window appeared in time.
 bool CloseMessageBox(const std::string& title, std::string* text, DWORD milliseconds = 30000);
+
+// Matches a string that std::regex (ECMAScript) matches as a whole; GoogleTest's own regular
+// expressions on Windows have no character classes.
+::testing::Matcher<std::string> FullMatch(const std::string& pattern);
 
 }  // namespace testing_support

@@ -1,0 +1,225 @@
+// The child's start of the Java runtime, with the fake runtime: the options it receives, the JNI
+// calls made on it, and every way the start can fail, including the alert a user has to close.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "launcher_fixture.h"
+#include "launcher_lines.h"
+
+namespace launcher_tests {
+namespace {
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsSupersetOf;
+using ::testing::Not;
+using testing_support::CloseMessageBox;
+using testing_support::FileExists;
+using testing_support::Process;
+
+constexpr char kBrandingKey[] = "Software\\Quillon\\Quillon Attendant";
+
+// The installation's real branding value, set for one test and removed afterwards.
+class BrandingValue {
+ public:
+  explicit BrandingValue(const std::string& text) {
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, kBrandingKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    RegSetValueExA(key, "BrandingKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                   static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+  }
+  ~BrandingValue() { RegDeleteKeyA(HKEY_CURRENT_USER, kBrandingKey); }
+};
+
+std::vector<std::string> Options(const LauncherInstall& install) {
+  std::vector<std::string> options;
+  for (const auto& line : install.Record()) {
+    if (line.rfind("option ", 0) == 0) options.push_back(line.substr(7));
+  }
+  return options;
+}
+
+std::vector<std::string> LoadLines(const LauncherInstall& install) {
+  const std::string bin = install.installDir() + "jre\\bin\\";
+  return {"INFO | Launching JVM", "INFO | Loading msvcr:", "INFO | " + bin + "msvcr100.dll",
+          "INFO | Loading JVM:", "INFO | " + bin + "server\\jvm.dll"};
+}
+
+TEST(JvmStart, HandsTheFiveOptionsInOrderAndRunsMain) {
+  BrandingValue branding("Brand of the house");
+  LauncherInstall install;
+  EXPECT_EQ(0u, install.Run("forked"));
+  EXPECT_THAT(
+      Options(install),
+      ElementsAre("-Djava.class.path=app\\bootloader.jar", "-Dqmr.msi=true", "-Dqmr.pending=" + install.pendingPath(),
+                  "-Dqmr.branding=Brand of the house", "-Dqmr.logofile=" + install.installDir() + "logo.png"));
+  EXPECT_THAT(install.ChildLog(),
+              ElementsAreArray(Concat(Concat({kStartBanner, "INFO | Branding: Brand of the house"}, LoadLines(install)),
+                                      {kStopBanner})));
+  EXPECT_THAT(install.Record(),
+              ElementsAre("JNI_CreateJavaVM version=0x10008 nOptions=5 ignoreUnrecognized=0", ::testing::_,
+                          ::testing::_, ::testing::_, ::testing::_, ::testing::_, "FindClass se/quillon/varn/Varn",
+                          "GetStaticMethodID main ([Ljava/lang/String;)V", "CallStaticVoidMethod", "main args=null",
+                          ::testing::_, ::testing::_, ::testing::_, ::testing::_, ::testing::_, "ExceptionCheck",
+                          "UnregisterNatives", "DestroyJavaVM"));
+}
+
+TEST(JvmStart, PassesValuesItCouldNotObtainAsEmptyOptions) {
+  LauncherInstall install;  // no branding key at all
+  // A temporary directory so long that no stage-file path fits: no pending path, and no log either.
+  install.SetTempDir("C:\\" + std::string(240, 't') + "\\");
+  EXPECT_EQ(0u, install.Run("forked"));
+  EXPECT_THAT(Options(install), ElementsAre("-Djava.class.path=app\\bootloader.jar", "-Dqmr.msi=true", "-Dqmr.pending=",
+                                            "-Dqmr.branding=", "-Dqmr.logofile=" + install.installDir() + "logo.png"));
+}
+
+TEST(JvmStart, LogsMissingBrandingAndGoesOn) {
+  LauncherInstall install;
+  EXPECT_EQ(0u, install.Run("forked"));
+  EXPECT_THAT(install.ChildLog(), ElementsAreArray(Concat(Concat({kStartBanner, "ERROR | Could not open registry key",
+                                                                  "WARN | Failed to get branding"},
+                                                                 LoadLines(install)),
+                                                          {kStopBanner})));
+}
+
+TEST(JvmStart, TakesABrandingOf62CharactersWhole) {
+  const std::string text(62, 'b');
+  BrandingValue branding(text);
+  LauncherInstall install;
+  EXPECT_EQ(0u, install.Run("forked"));
+  EXPECT_THAT(Options(install), Contains("-Dqmr.branding=" + text));
+}
+
+TEST(JvmStart, GoesOnWithoutTheRuntimesCLibrary) {
+  LauncherInstall install({"inst", Runtime::kFakeNoMsvcr});
+  EXPECT_EQ(0u, install.Run("forked"));
+  EXPECT_THAT(install.ChildLog(),
+              IsSupersetOf(std::vector<std::string>{"ERROR | Unable to load msvcr100", kStopBanner}));
+  EXPECT_THAT(install.Record(), Contains("DestroyJavaVM"));
+}
+
+TEST(JvmStart, ApplicationExitCodeEndsTheChildWithoutItsClosingLines) {
+  LauncherInstall install;
+  install.SetScenario("main=exit:131415\n");
+  EXPECT_EQ(131415u, install.Run("forked"));
+  const auto log = install.ChildLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ("INFO | " + install.installDir() + "jre\\bin\\server\\jvm.dll", log.back());
+  EXPECT_THAT(install.Record(), Not(Contains("DestroyJavaVM")));
+}
+
+TEST(JvmStart, AnExceptionOutOfMainEndsTheChildWithOneAndNoAlert) {
+  for (const char* scenario : {"main=throw\n", "main=args-length\n"}) {
+    LauncherInstall install;
+    install.SetScenario(scenario);
+    // An alert would keep the process alive: ending on its own within the time shows there was none.
+    EXPECT_EQ(1u, install.Run("forked")) << scenario;
+    EXPECT_EQ("ERROR | Handling JVM exception and terminating", install.ChildLog().back()) << scenario;
+    const auto record = install.Record();
+    EXPECT_THAT(record, IsSupersetOf(std::vector<std::string>{"ExceptionCheck", "ExceptionDescribe", "ExceptionClear"}))
+        << scenario;
+    EXPECT_THAT(record, Not(Contains("DestroyJavaVM"))) << scenario;
+  }
+}
+
+struct StartFailure {
+  const char* what;
+  Runtime runtime;
+  const char* scenario;            // nullptr: no app\bootloader.jar
+  std::vector<std::string> lines;  // after the load lines, before the alert's own
+  const char* alert;
+};
+
+class JvmStartFailure : public ::testing::TestWithParam<StartFailure> {};
+
+TEST_P(JvmStartFailure, LogsAndAlertsAndEndsWithOne) {
+  const StartFailure& failure = GetParam();
+  InstallOptions options;
+  options.runtime = failure.runtime;
+  options.jar = failure.scenario != nullptr;
+  LauncherInstall install(options);
+  if (failure.scenario != nullptr) install.SetScenario(failure.scenario);
+  Process child(install.CommandLine("forked"), install.ProcessOptionsFor());
+  std::string text;
+  ASSERT_TRUE(CloseMessageBox("Alert", &text)) << "no alert window appeared";
+  EXPECT_EQ(failure.alert, text);
+  EXPECT_EQ(1u, child.Wait());
+
+  std::vector<std::string> expected = {kStartBanner, "ERROR | Could not open registry key",
+                                       "WARN | Failed to get branding"};
+  expected = Concat(expected, LoadLines(install));
+  if (failure.runtime == Runtime::kNone) expected.insert(expected.begin() + 6, "ERROR | Unable to load msvcr100");
+  std::vector<std::string> tail;
+  for (std::string line : failure.lines) {
+    const size_t at = line.find("$JVM");
+    if (at != std::string::npos) line.replace(at, 4, install.installDir() + "jre\\bin\\server\\jvm.dll");
+    tail.push_back(line);
+  }
+  expected =
+      Concat(Concat(expected, tail), {"INFO | Alerting user before exit:", std::string("INFO | ") + failure.alert});
+  EXPECT_THAT(install.ChildLog(), ElementsAreArray(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, JvmStartFailure,
+    ::testing::Values(
+        StartFailure{"no runtime",
+                     Runtime::kNone,
+                     "main=return\n",
+                     {"ERROR | Module not found. (0x7e)"},
+                     "Failed to start application (100)"},
+        StartFailure{"not a library",
+                     Runtime::kTextFile,
+                     "main=return\n",
+                     {"ERROR | Bad EXE format for %1. (0xc1)"},
+                     "Failed to start application (100)"},
+        StartFailure{"64-bit runtime",
+                     Runtime::kForeign64,
+                     "main=return\n",
+                     {"ERROR | Bad EXE format for %1. (0xc1)",
+                      "ERROR | The Java runtime is a DLL for x64 (64-bit), but this launcher is x86 (32-bit): $JVM"},
+                     "Failed to start application (100)"},
+        StartFailure{"no invocation export",
+                     Runtime::kNoExport,
+                     "main=return\n",
+                     {"ERROR | GetProcAddress JNI_CreateJavaVM failed"},
+                     "Failed to start application (200)"},
+        StartFailure{"creation fails",
+                     Runtime::kFake,
+                     "create=-1\n",
+                     {"ERROR | JNI_CreateJavaVM failed (-1)"},
+                     "Failed to start application (250)"},
+        StartFailure{"no main class",
+                     Runtime::kFake,
+                     nullptr,
+                     {"ERROR | Unable to locate main class"},
+                     "Failed to start application (300)"},
+        StartFailure{"main with another signature",
+                     Runtime::kFake,
+                     "method=other\n",
+                     {"ERROR | Unable to locate main method"},
+                     "Failed to start application (400)"}));
+
+TEST(JvmStartAlert, ShowsAlsoWithoutALogAndTheParentReportsOne) {
+  InstallOptions options;
+  options.jar = false;
+  {
+    LauncherInstall install(options);
+    install.SetTempDir(install.tempDir() + "missing\\");
+    Process child(install.CommandLine("forked"), install.ProcessOptionsFor());
+    std::string text;
+    ASSERT_TRUE(CloseMessageBox("Alert", &text));
+    EXPECT_EQ("Failed to start application (300)", text);
+    EXPECT_EQ(1u, child.Wait());
+  }
+  LauncherInstall install(options);
+  Process parent(install.CommandLine(""), install.ProcessOptionsFor());
+  ASSERT_TRUE(CloseMessageBox("Alert", nullptr));
+  EXPECT_EQ(1u, parent.Wait());
+  EXPECT_THAT(install.ParentLog(), Contains("INFO | JVM terminated with exit code: 1"));
+}
+
+}  // namespace
+}  // namespace launcher_tests

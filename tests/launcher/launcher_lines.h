@@ -1,0 +1,37 @@
+// Log lines the end-to-end tests expect again and again.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "launcher_fixture.h"
+
+namespace launcher_tests {
+
+inline const char kStartBanner[] = "INFO | ====================================== [ STARTING ] ==";
+inline const char kStopBanner[] = "INFO | ====================================== [ STOPPING ] ==";
+
+// What a parent logs before its child runs when neither stage file exists.
+inline std::vector<std::string> ParentPrologue(const LauncherInstall& install) {
+  return {kStartBanner,
+          "WARN | Pending installation package was not found",
+          "WARN | " + install.pendingPath(),
+          "ERROR | Failed to remove used installer:",
+          "ERROR | " + install.installerPath(),
+          "ERROR | Last error:",
+          "ERROR | File not found. (0x2)"};
+}
+
+// The supervision lines of a child that started and ended.
+inline std::vector<std::string> SupervisionLines(const LauncherInstall& install) {
+  return {"INFO | Starting JVM-launching process", "INFO | " + install.programPath(),
+          "INFO | Creating child process",         "INFO | \"" + install.programPath() + "\" forked",
+          "INFO | Waiting for JVM to exit",        "INFO | JVM has exited"};
+}
+
+inline std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+}  // namespace launcher_tests
