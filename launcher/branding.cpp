@@ -1,12 +1,11 @@
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shlwapi.h>
 
 #include <cstring>
 
 #include "bounded_text.h"
 #include "launcher_log.h"
 #include "stage_files.h"
+#include "system_functions.h"
 #include "unique_handle.h"
 
 namespace launcher {
@@ -69,7 +68,7 @@ bool LauncherLog::GetLogoFilePath(char* buffer) {
     WriteLog("ERROR", "Failed to get current path while constructing the logo file path");
     return false;
   }
-  PathRemoveFileSpecA(programPath);
+  RemoveFileSpec(programPath);
   const int formatted = FormatCounted(buffer, kPathCapacity, "%s\\%s", programPath, "logo.png");
   if (formatted < 0 || static_cast<size_t>(formatted) >= kPathCapacity) {
     WriteLog("ERROR", "Failed to construct the logo file path");

@@ -1,7 +1,5 @@
 #include <jni.h>
 #include <windows.h>
-// After windows.h, which it needs.
-#include <shlwapi.h>
 
 #include <cstring>
 
@@ -9,6 +7,7 @@
 #include "launcher_log.h"
 #include "pe_machine.h"
 #include "stage_files.h"
+#include "system_functions.h"
 #include "unique_handle.h"
 
 namespace launcher {
@@ -36,7 +35,7 @@ HMODULE LauncherLog::LoadJvmLibrary(char (&attemptedPath)[kPathCapacity]) {
   }
   char original[kPathCapacity];
   CopyPath(original, programPath);
-  if (!PathRemoveFileSpecA(programPath)) {
+  if (!RemoveFileSpec(programPath)) {
     WriteLog("WARN", "Failed to strip file name from path:");
     WriteLog("WARN", original);
     WriteLog("INFO", "Loading jvm.dll using relative path");

@@ -4,6 +4,7 @@
 
 #include "bounded_text.h"
 #include "log_line.h"
+#include "system_functions.h"
 
 namespace launcher {
 
@@ -77,7 +78,7 @@ void LauncherLog::LogLastError() {
 void LauncherLog::AlertAndExit(const char* text) {
   WriteLog("INFO", "Alerting user before exit:");
   WriteLog("INFO", text);
-  MessageBoxA(nullptr, text, "Alert", MB_OK);
+  ShowMessageBox(text, "Alert", MB_OK);
   ExitProcess(1);
 }
 

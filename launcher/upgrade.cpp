@@ -8,6 +8,7 @@
 
 #include "bounded_text.h"
 #include "launcher_log.h"
+#include "system_functions.h"
 #include "unique_handle.h"
 
 namespace launcher {
@@ -125,12 +126,12 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
                   static_cast<unsigned long>(signature));
     WriteLog("ERROR", line);
   } else if (const DWORD length =
-                 CertGetNameStringA(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+                 CertGetNameStringLate(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
              length == 0) {
     WriteLog("ERROR", "Failed to get certificate issuer");
   } else if (std::unique_ptr<char[]> name(new (std::nothrow) char[length]); name == nullptr) {
     WriteLog("ERROR", "Failed to allocate memory for certificate issuer");
-  } else if (CertGetNameStringA(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.get(), length) == 0) {
+  } else if (CertGetNameStringLate(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.get(), length) == 0) {
     WriteLog("ERROR", "Failed to get certificate issuer");
   } else {
     verified = std::strcmp(name.get(), kExpectedSigner) == 0;
@@ -139,7 +140,7 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
       WriteLog("ERROR", name.get());
     }
   }
-  if (!CertFreeCertificateContext(certificate)) WriteLog("ERROR", "Failed to free certificate context");
+  if (!CertFreeCertificateContextLate(certificate)) WriteLog("ERROR", "Failed to free certificate context");
   return verified;
 }
 
