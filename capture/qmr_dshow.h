@@ -1,0 +1,96 @@
+// Public interface of qmr_dshow.dll: the records that cross the library boundary as raw memory, and the
+// exports. Every export runs on the caller's thread, which needs COM initialised (ds_init does that).
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+#include <wchar.h>
+
+#ifdef _WIN32
+#define QMR_CDECL __cdecl
+#else
+#define QMR_CDECL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+struct IBaseFilter;
+struct ICaptureGraphBuilder2;
+struct IGraphBuilder;
+struct IMediaControl;
+struct IMediaEvent;
+struct FrameCB;
+
+typedef struct _ds_format {
+  int32_t width;
+  int32_t height;   // as the device's bitmap header gives it
+  uint32_t fourcc;  // first character in the lowest byte; 0 for uncompressed RGB
+} ds_format;
+
+typedef struct _ds_capture_device {
+  // One COM reference per field, owned by the record from open to close; opaque to the caller.
+  struct IBaseFilter* capture_filter;
+  struct IBaseFilter* grabber_filter;
+  struct IBaseFilter* null_renderer;
+  struct IBaseFilter* mjpeg_decompressor;
+  struct FrameCB* frame_cb;
+  wchar_t name[128];  // UTF-16, zero-padded; no terminator when the text fills the field
+  wchar_t path[512];
+  uint32_t format_count;
+  ds_format formats[64];
+  ds_format current_format;
+  struct ICaptureGraphBuilder2* capture_builder;
+  struct IGraphBuilder* graph;
+  struct IMediaControl* media_control;
+  struct IMediaEvent* media_event;
+} ds_capture_device;
+
+typedef void(QMR_CDECL* ds_frame_function)(void* bytes, long size);
+// Caller-owned; the library keeps its address from capture start to close and reads callback per frame.
+typedef struct _ds_frame_callback {
+  ds_frame_function callback;
+} ds_frame_callback;
+
+typedef void(QMR_CDECL* ds_log_function)(int level, const char* message);
+// Caller-owned; the library keeps its address and reads callback for every message.
+typedef struct _ds_log_callback {
+  ds_log_function callback;
+} ds_log_callback;
+
+#if defined(_WIN32) && !defined(_WIN64)
+#ifdef __cplusplus
+#define QMR_STATIC_ASSERT static_assert
+#else
+#define QMR_STATIC_ASSERT _Static_assert
+#endif
+QMR_STATIC_ASSERT(sizeof(ds_format) == 12, "ds_format is 12 bytes");
+QMR_STATIC_ASSERT(sizeof(ds_capture_device) == 2100, "ds_capture_device is 2100 bytes");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, frame_cb) == 16, "frame_cb at 16");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, name) == 20, "name at 20");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, path) == 276, "path at 276");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, format_count) == 1300, "format_count at 1300");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, formats) == 1304, "formats at 1304");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, current_format) == 2072, "current_format at 2072");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, capture_builder) == 2084, "capture_builder at 2084");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, media_event) == 2096, "media_event at 2096");
+QMR_STATIC_ASSERT(sizeof(ds_frame_callback) == 4 && sizeof(ds_log_callback) == 4, "callback records");
+#endif
+
+#define DS_LEVEL_TRACE 1
+#define DS_LEVEL_DEBUG 2
+#define DS_LEVEL_INFO 3
+#define DS_LEVEL_WARN 4
+#define DS_LEVEL_ERROR 5
+
+int QMR_CDECL ds_init(void);
+int QMR_CDECL ds_deinit(void);
+int QMR_CDECL ds_set_logger(ds_log_callback* logger);
+int QMR_CDECL ds_list_devices(ds_capture_device* records, uint32_t* count);
+int QMR_CDECL ds_is_open(ds_capture_device* device);
+int QMR_CDECL ds_num_open_devices(void);
+
+#ifdef __cplusplus
+}
+#endif
