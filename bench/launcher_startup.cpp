@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
   // An installation of the launcher with the fake runtime, in a scratch directory of its own.
   const std::string root = bin + "bench-startup\\";
   const std::string temp = root + "temp\\";
-  for (const std::string& dir : {root, root + "jre", root + "jre\\bin", root + "jre\\bin\\server", temp,
-                                root + "work", root + "work\\app"}) {
+  for (const std::string& dir :
+       {root, root + "jre", root + "jre\\bin", root + "jre\\bin\\server", temp, root + "work", root + "work\\app"}) {
     CreateDirectoryA(dir.c_str(), nullptr);
   }
   CopyFileA((bin + "AttendantLauncher.exe").c_str(), (root + "AttendantLauncher.exe").c_str(), FALSE);
@@ -88,8 +88,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     ratios.push_back(started / bare);
-    std::printf("round %2d: baseline %.1f ms, launcher %.1f ms, ratio %.3f (one bare start %.1f ms, child alone %.1f ms)\n",
-                round, bare * 1e3, started * 1e3, started / bare, bareOne * 1e3, childOnly * 1e3);
+    std::printf(
+        "round %2d: baseline %.1f ms, launcher %.1f ms, ratio %.3f (one bare start %.1f ms, child alone %.1f ms)\n",
+        round, bare * 1e3, started * 1e3, started / bare, bareOne * 1e3, childOnly * 1e3);
   }
   std::printf("median ratio (launcher / two nested bare starts): %.3f over %d rounds\n", Median(ratios), rounds);
   return 0;

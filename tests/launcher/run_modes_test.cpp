@@ -71,6 +71,16 @@ TEST(ParentExitCode, MagicRestartCodeAsksForTheUpgradeAndIsReturned) {
   EXPECT_THAT(install.ChildLog(), Not(Contains(kStopBanner)));
 }
 
+TEST(ParentRun, WithoutALogBehavesTheSameAndWritesNothing) {
+  LauncherInstall install;
+  install.SetTempDir(install.tempDir() + "missing\\");
+  install.SetScenario("main=exit:3\n");
+  EXPECT_EQ(3u, install.Run());
+  EXPECT_THAT(install.Record(), Contains("exit 3"));
+  EXPECT_FALSE(FileExists(install.tempDir() + "missing"));
+  EXPECT_FALSE(FileExists(install.parentLogPath()));
+}
+
 TEST(ChildCommandLine, KeepsAProgramPathWithBlanksWhole) {
   LauncherInstall install({"Attendant Launcher dir"});
   EXPECT_EQ(0u, install.Run());
