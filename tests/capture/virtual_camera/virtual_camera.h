@@ -1,0 +1,42 @@
+// A virtual capture device registered for one test: a registry key under the video input category
+// (CLSID, FriendlyName and the optional Description and DevicePath) and the device's filter class,
+// served by this process. Both go away with the object. Create and destroy on the test's thread, which
+// has COM initialised.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "camera_config.h"
+
+namespace virtual_camera {
+
+class StorageFailure;
+
+class VirtualCamera {
+ public:
+  explicit VirtualCamera(CameraConfig config = {});
+  ~VirtualCamera();
+  VirtualCamera(const VirtualCamera&) = delete;
+  VirtualCamera& operator=(const VirtualCamera&) = delete;
+
+  bool registered() const { return cookie_ != 0 && !key_path_.empty(); }
+  const CLSID& clsid() const { return clsid_; }
+  const CameraConfig& config() const { return *config_; }
+  CameraStats& stats() { return *stats_; }
+
+ private:
+  std::shared_ptr<const CameraConfig> config_;
+  std::shared_ptr<CameraStats> stats_;
+  CLSID clsid_ = {};
+  DWORD cookie_ = 0;
+  std::wstring key_path_;
+  std::unique_ptr<StorageFailure> storage_failure_;
+};
+
+// The category key under HKEY_CLASSES_ROOT whose subkeys are the video input devices.
+const wchar_t* VideoInputInstanceKey();
+
+}  // namespace virtual_camera
