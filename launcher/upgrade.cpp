@@ -73,9 +73,6 @@ bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerP
     return false;
   }
 
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process = {};
   // The path is quoted against blanks and metacharacters such as "&"; the empty title keeps start
   // from taking the quoted path as a window title.
   if (FormatBounded(command, sizeof command,
@@ -87,14 +84,20 @@ bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerP
   }
   WriteLog("INFO", "Starting upgrade using:");
   WriteLog("INFO", command);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
   if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
                       &process)) {
+    const DWORD error = GetLastError();
     WriteLog("ERROR", "Failed to launch upgrade process:");
+    SetLastError(error);
     LogLastError();
     return false;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  // Not waited for: the installer runs on after the launcher has ended.
+  const UniqueHandle thread(process.hThread);
+  const UniqueHandle installer(process.hProcess);
   WriteLog("INFO", "Upgrade process was successfully started");
   return true;
 }
@@ -146,9 +149,12 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
 
 bool LauncherLog::RemoveUsedInstaller(const char* installerPath) {
   if (DeleteFileA(installerPath)) return true;
+  // Writing a line may change the last error (the log's first write creates its mutex).
+  const DWORD error = GetLastError();
   WriteLog("ERROR", "Failed to remove used installer:");
   WriteLog("ERROR", installerPath);
   WriteLog("ERROR", "Last error:");
+  SetLastError(error);
   LogLastError();
   return false;
 }

@@ -1,0 +1,116 @@
+// The whole upgrade cycle with real processes: the application leaves a signed package and asks for
+// the upgrade with the magic restart code, or a package is left from an earlier run; the parent
+// moves, verifies and hands it to the real Windows Installer, which installs it after the launcher
+// has ended. Also in temporary directories whose path the command interpreter could misread.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "installed_product.h"
+#include "launcher_fixture.h"
+#include "launcher_lines.h"
+#include "stage_files.h"
+#include "test_packages.h"
+
+namespace upgrade_tests {
+namespace {
+
+using launcher_tests::Concat;
+using launcher_tests::kStartBanner;
+using launcher_tests::kStopBanner;
+using launcher_tests::LauncherInstall;
+using ::testing::Contains;
+using ::testing::ElementsAreArray;
+using testing_support::FileExists;
+using testing_support::ReadFileBytes;
+
+std::vector<std::string> StartLines(const std::string& installerPath) {
+  return {"INFO | Verifying installer", "INFO | Starting upgrade using:",
+          "INFO | cmd.exe /C start \"\" msiexec /i \"" + installerPath +
+              "\" /passive /norestart INSTALLUILEVEL_HIDECANCEL=\"1\" STARTAFTERINSTALL=\"1\"",
+          "INFO | Upgrade process was successfully started"};
+}
+
+void ExpectInstalled(const InstalledProduct& product, const std::string& name) {
+  ASSERT_TRUE(product.WaitUntilInstalled()) << name << " was not installed";
+  EXPECT_EQ("payload of " + name + "\r\n", ReadFileBytes(product.payloadPath()));
+  EXPECT_EQ("STARTAFTERINSTALL=1\r\n", ReadFileBytes(product.markerPath()));
+}
+
+TEST(UpgradeCycle, InstallsThePackageTheApplicationLeftWhenItEndsWithTheRestartCode) {
+  LauncherInstall install;
+  InstalledProduct product("install-cycle");
+  install.SetScenario("copy-to-pending=" + PackagePath("install-cycle.msi") + "\nmain=exit:131415\n");
+
+  EXPECT_EQ(131415u, install.Run());
+  EXPECT_THAT(install.ParentLog(),
+              ElementsAreArray(Concat(
+                  Concat(Concat(launcher_tests::ParentPrologue(install), launcher_tests::SupervisionLines(install)),
+                         {"INFO | JVM terminated with magic restart code. Starting automatic "
+                          "upgrade."}),
+                  Concat(StartLines(install.installerPath()), {kStopBanner}))));
+  EXPECT_THAT(install.Record(), Contains("copy-to-pending " + install.pendingPath() + " ok"));
+  EXPECT_FALSE(FileExists(install.pendingPath()));
+  EXPECT_TRUE(HoldsPackage(install.installerPath(), "install-cycle.msi"));
+  ExpectInstalled(product, "install-cycle");
+
+  // The next start finds the used package, removes it, and runs the application as usual.
+  install.SetScenario("main=return\n");
+  EXPECT_EQ(0u, install.Run());
+  EXPECT_THAT(install.ParentLog(), Contains("INFO | Removed old installer"));
+  EXPECT_FALSE(FileExists(install.installerPath()));
+}
+
+TEST(UpgradeCycle, InstallsAPackageLeftFromAnEarlierRunBeforeAnyChildStarts) {
+  LauncherInstall install;
+  InstalledProduct product("install-at-startup");
+  CopyPackage("install-at-startup.msi", install.pendingPath());
+  testing_support::WriteFileBytes(install.installerPath(), "the package of an earlier upgrade");
+
+  EXPECT_EQ(0u, install.Run());
+  EXPECT_THAT(install.ParentLog(),
+              ElementsAreArray(Concat(Concat({kStartBanner,
+                                              "INFO | Found old installation package. Attempting to "
+                                              "remove it:",
+                                              "INFO | " + install.installerPath()},
+                                             StartLines(install.installerPath())),
+                                      {"INFO | Installing upgrade and triggering boot", kStopBanner})));
+  EXPECT_FALSE(FileExists(install.childLogPath()));
+  EXPECT_FALSE(FileExists(install.recordPath()));
+  EXPECT_FALSE(FileExists(install.pendingPath()));
+  EXPECT_TRUE(HoldsPackage(install.installerPath(), "install-at-startup.msi"));
+  ExpectInstalled(product, "install-at-startup");
+}
+
+struct TempDirCase {
+  const char* label;    // the temporary directory's name starts with it
+  const char* package;  // also the product's name
+};
+
+void PrintTo(const TempDirCase& c, std::ostream* os) { *os << c.label; }
+
+class UpgradeTempDir : public ::testing::TestWithParam<TempDirCase> {};
+
+TEST_P(UpgradeTempDir, HandsTheWholePathToTheInstallerAndRunsNothingElse) {
+  LauncherInstall install;
+  const testing_support::ScopedTempDir temp(GetParam().label);
+  install.SetTempDir(temp.path());
+  InstalledProduct product(GetParam().package);
+  const std::string installerPath = temp / launcher::kInstallerPackageName;
+  CopyPackage(std::string(GetParam().package) + ".msi", temp / launcher::kPendingPackageName);
+
+  EXPECT_EQ(0u, install.Run());
+  const std::vector<std::string> log = launcher_tests::LogEntries(ReadFileBytes(temp / launcher::kLogFileName));
+  EXPECT_THAT(log, ElementsAreArray(Concat(Concat({kStartBanner}, StartLines(installerPath)),
+                                           {"INFO | Installing upgrade and triggering boot", kStopBanner})));
+  ExpectInstalled(product, GetParam().package);
+  // Unquoted, the command interpreter would have run "mkdir pwned" in its working directory, the
+  // launcher's.
+  EXPECT_FALSE(FileExists(install.workDir() + "pwned"));
+}
+
+INSTANTIATE_TEST_SUITE_P(BlankAndAmpersand, UpgradeTempDir,
+                         ::testing::Values(TempDirCase{"temp with blank", "install-blank-temp"},
+                                           TempDirCase{"a&mkdir pwned&b", "install-ampersand-temp"}));
+
+}  // namespace
+}  // namespace upgrade_tests
