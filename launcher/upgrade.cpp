@@ -1,8 +1,10 @@
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
+#include <msi.h>
 #include <wincrypt.h>
 
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <new>
 
@@ -18,10 +20,11 @@ namespace {
 constexpr char kExpectedSigner[] = "Quillon AB";
 constexpr size_t kCommandCapacity = 520;
 constexpr WORD kFileSignatureOrdinal = 223;
-// Without it the signer certificate is delivered even for a package whose hash does not match.
-constexpr DWORD kInvalidHashIsFatal = 0x1;
+// Without MSI_INVALID_HASH_IS_FATAL the signer certificate is delivered even for a package whose
+// hash does not match.
+constexpr DWORD kSignatureFlags = MSI_INVALID_HASH_IS_FATAL;
 
-using FileSignatureFunction = HRESULT(WINAPI*)(LPCSTR, DWORD, PCCERT_CONTEXT*, BYTE*, DWORD*);
+using FileSignatureFunction = decltype(&MsiGetFileSignatureInformationA);
 
 bool IsPresent(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
@@ -31,6 +34,15 @@ struct ModuleFreer {
     if (module != nullptr) FreeLibrary(module);
   }
 };
+
+// Writes the lines that name a failed step, then the step's own error: writing a line may change the
+// last error (the log's first write creates its mutex), so it is kept across them.
+void LogFailure(LauncherLog& log, std::initializer_list<const char*> lines) {
+  const DWORD error = GetLastError();
+  for (const char* line : lines) log.WriteLog("ERROR", line);
+  SetLastError(error);
+  log.LogLastError();
+}
 
 }  // namespace
 
@@ -89,10 +101,7 @@ bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerP
   PROCESS_INFORMATION process = {};
   if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
                       &process)) {
-    const DWORD error = GetLastError();
-    WriteLog("ERROR", "Failed to launch upgrade process:");
-    SetLastError(error);
-    LogLastError();
+    LogFailure(*this, {"Failed to launch upgrade process:"});
     return false;
   }
   // Not waited for: the installer runs on after the launcher has ended.
@@ -109,12 +118,11 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
                                       GetProcAddress(msi.get(), MAKEINTRESOURCEA(kFileSignatureOrdinal))))
                                 : nullptr;
   if (getSignature == nullptr) {
-    WriteLog("ERROR", "Failed to load the Windows Installer's file-signature function");
-    LogLastError();
+    LogFailure(*this, {"Failed to load the Windows Installer's file-signature function"});
     return false;
   }
   PCCERT_CONTEXT certificate = nullptr;
-  const HRESULT signature = getSignature(installerPath, kInvalidHashIsFatal, &certificate, nullptr, nullptr);
+  const HRESULT signature = getSignature(installerPath, kSignatureFlags, &certificate, nullptr, nullptr);
   char line[96];
   if (certificate == nullptr) {
     FormatBounded(line, sizeof line, "No signer certificate in installer package (0x%08lx)",
@@ -149,13 +157,7 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
 
 bool LauncherLog::RemoveUsedInstaller(const char* installerPath) {
   if (DeleteFileA(installerPath)) return true;
-  // Writing a line may change the last error (the log's first write creates its mutex).
-  const DWORD error = GetLastError();
-  WriteLog("ERROR", "Failed to remove used installer:");
-  WriteLog("ERROR", installerPath);
-  WriteLog("ERROR", "Last error:");
-  SetLastError(error);
-  LogLastError();
+  LogFailure(*this, {"Failed to remove used installer:", installerPath, "Last error:"});
   return false;
 }
 
