@@ -88,8 +88,13 @@ int QMR_CDECL ds_init(void);
 int QMR_CDECL ds_deinit(void);
 int QMR_CDECL ds_set_logger(ds_log_callback* logger);
 int QMR_CDECL ds_list_devices(ds_capture_device* records, uint32_t* count);
+int QMR_CDECL ds_open_device(ds_capture_device* device);
+int QMR_CDECL ds_close_device(ds_capture_device* device);
 int QMR_CDECL ds_is_open(ds_capture_device* device);
 int QMR_CDECL ds_num_open_devices(void);
+int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_format* format, ds_frame_callback* callback);
+// Rows lie one after another, width * 4 bytes each.
+int QMR_CDECL ds_vflip_32(void* pixels, int32_t width, uint32_t height);
 
 #ifdef __cplusplus
 }

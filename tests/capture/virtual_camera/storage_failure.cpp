@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include "adopt.h"
+
 #include <algorithm>
 #include <atomic>
 #include <vector>
@@ -128,7 +130,7 @@ class EnumWrapper : public Counted<IEnumMoniker> {
     HRESULT hr = real_->Next(count, monikers, &got);
     for (ULONG i = 0; i < got; ++i) {
       ComPtr<IMoniker> real;
-      real.Attach(monikers[i]);
+      real = Adopt(monikers[i]);
       monikers[i] = new MonikerWrapper(real);
     }
     if (fetched != nullptr) *fetched = got;
@@ -175,7 +177,7 @@ class DevEnumFactory : public Counted<IClassFactory> {
     *out = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     ComPtr<ICreateDevEnum> wrapper;
-    wrapper.Attach(new DevEnumWrapper(real_));
+    wrapper = Adopt(new DevEnumWrapper(real_));
     return wrapper->QueryInterface(riid, out);
   }
   STDMETHODIMP LockServer(BOOL) override { return S_OK; }
@@ -198,7 +200,7 @@ StorageFailure::StorageFailure(const CLSID& device) : device_(device) {
     return;
   }
   ComPtr<IClassFactory> factory;
-  factory.Attach(new DevEnumFactory(real));
+  factory = Adopt(new DevEnumFactory(real));
   hr = CoRegisterClassObject(CLSID_SystemDeviceEnum, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
                              &override_cookie);
   if (FAILED(hr)) {

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include "adopt.h"
+
 #include <algorithm>
 #include <atomic>
 
@@ -40,7 +42,7 @@ class CameraFactory : public IClassFactory {
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
     if (config_->createFails) return E_FAIL;
     Microsoft::WRL::ComPtr<IBaseFilter> filter;
-    filter.Attach(new CameraFilter(clsid_, config_, stats_));
+    filter = Adopt(new CameraFilter(clsid_, config_, stats_));
     return filter->QueryInterface(riid, out);
   }
   STDMETHODIMP LockServer(BOOL) override { return S_OK; }
@@ -76,7 +78,7 @@ VirtualCamera::VirtualCamera(CameraConfig config)
     return;
   }
   Microsoft::WRL::ComPtr<IClassFactory> factory;
-  factory.Attach(new CameraFactory(clsid_, config_, stats_));
+  factory = Adopt(new CameraFactory(clsid_, config_, stats_));
   HRESULT hr = CoRegisterClassObject(clsid_, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
   if (FAILED(hr)) {
     ADD_FAILURE() << "CoRegisterClassObject failed: " << std::hex << hr;

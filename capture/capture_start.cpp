@@ -1,0 +1,53 @@
+// ds_start_capture: the format, the grabber and renderer behind the capture pin, and the running graph.
+#include <dshow.h>
+#include <new>
+
+#include "formats.h"
+#include "frame_callback.h"
+#include "graph_filters.h"
+#include "qmr_dshow.h"
+#include "qmr_log.h"
+
+extern "C" int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_format* format,
+                                          ds_frame_callback* callback) {
+  if (device == nullptr) return 1;
+  if (device->capture_filter == nullptr) return 2;
+  if (device->frame_cb != nullptr) return 3;
+  // The interface requires a format; without one there is nothing to apply.
+  if (format == nullptr) return 4;
+  if (ds_set_format(device, format) != 0) return 4;
+
+  device->frame_cb = new (std::nothrow) FrameCB(callback);
+  if (device->frame_cb == nullptr ||
+      FAILED(CreateSampleGrabber(&device->grabber_filter, static_cast<ISampleGrabberCB*>(device->frame_cb)))) {
+    log_row(DS_LEVEL_ERROR, "Failed to create sample grabber");
+    return 5;
+  }
+  device->graph->AddFilter(device->grabber_filter, L"Sample Grabber Filter");
+
+  if (FAILED(CreateNullRenderer(&device->null_renderer))) {
+    log_row(DS_LEVEL_ERROR, "Failed to create null renderer");
+    return 6;
+  }
+  device->graph->AddFilter(device->null_renderer, L"Null Renderer Filter");
+
+  // A decompressor that the open already added serves.
+  if (device->current_format.fourcc == kFourccMjpg && device->mjpeg_decompressor == nullptr) {
+    if (FAILED(CreateMJPEGDecompressor(&device->mjpeg_decompressor))) {
+      log_row(DS_LEVEL_ERROR, "Failed to create MJPEG decompressor");
+      return 7;
+    }
+    log_row(DS_LEVEL_INFO, "Adding MJPEG decompressor filter");
+    device->graph->AddFilter(device->mjpeg_decompressor, L"MJPEG Decompressor");
+  }
+
+  if (FAILED(ConfigureDevice(device))) log_row(DS_LEVEL_ERROR, "Failed to configure device");
+
+  // The decompressor is only in the graph; RenderStream places it and any converter it needs.
+  if (FAILED(device->capture_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, device->capture_filter,
+                                                   device->grabber_filter, device->null_renderer))) {
+    return -8;
+  }
+  if (FAILED(device->media_control->Run())) return -9;  // S_FALSE: still changing state, a success
+  return 0;
+}

@@ -1,0 +1,35 @@
+#include "frame_callback.h"
+
+FrameCB::FrameCB(ds_frame_callback* callback) : callback_(callback) {}
+
+FrameCB::~FrameCB() { callback_ = nullptr; }
+
+STDMETHODIMP FrameCB::QueryInterface(REFIID riid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
+    *out = static_cast<ISampleGrabberCB*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) FrameCB::AddRef() { return 1; }
+
+STDMETHODIMP_(ULONG) FrameCB::Release() { return 1; }
+
+STDMETHODIMP FrameCB::SampleCB(double, IMediaSample* sample) {
+  BYTE* bytes = nullptr;
+  if (sample == nullptr || FAILED(sample->GetPointer(&bytes))) return S_FALSE;
+  return HandleFrame(bytes, sample->GetActualDataLength());
+}
+
+STDMETHODIMP FrameCB::BufferCB(double, BYTE* bytes, long size) { return HandleFrame(bytes, size); }
+
+HRESULT FrameCB::HandleFrame(BYTE* bytes, long size) {
+  // The interface requires a function in every record; one without is treated like no record.
+  if (callback_ == nullptr || callback_->callback == nullptr) return S_FALSE;
+  callback_->callback(bytes, size);
+  return S_OK;
+}

@@ -1,0 +1,52 @@
+// Shared pieces of the capture tests against virtual cameras: listing a device into a record, the names
+// of the filters in a device's graph, and frame sinks that the streaming thread reports into.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "log_recorder.h"
+#include "qmr_dshow.h"
+
+namespace capture_tests {
+
+// The record that ds_list_devices fills for the device at this index of the enumerator.
+ds_capture_device ListedRecord(size_t index = 0);
+
+// The names of the filters in a record's graph.
+std::vector<std::wstring> FilterNames(const ds_capture_device& device);
+
+// Every pointer field of a record is null.
+bool AllPointersNull(const ds_capture_device& device);
+
+// What frames reached one of the callback functions, checked against the camera's RGB32 pattern.
+struct FrameSink {
+  void Reset(LONG width, LONG height);
+  void Receive(void* bytes, long size);
+  // Waits until at least count frames arrived.
+  bool WaitFor(int count, DWORD milliseconds = 10000) const;
+
+  std::atomic<int> frames{0};
+  std::atomic<int> bad{0};          // wrong size or pattern
+  std::atomic<int> after_close{0};  // arrived while closed was set
+  std::atomic<bool> closed{false};
+  std::atomic<long> last_size{0};
+  std::atomic<DWORD> last_thread{0};
+  LONG width = 0;
+  LONG height = 0;
+  bool check_pattern = true;
+  std::mutex mutex;
+  std::string first_problem;
+  std::vector<uint32_t> counters;
+};
+
+// Four independent sinks, each with its own cdecl frame function for a ds_frame_callback record.
+FrameSink& Sink(int index);
+ds_frame_function SinkFunction(int index);
+
+}  // namespace capture_tests
