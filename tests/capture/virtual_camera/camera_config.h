@@ -45,7 +45,6 @@ struct CameraConfig {
   std::vector<Capability> caps = {Rgb32(320, 240)};
   int capsSize = sizeof(VIDEO_STREAM_CONFIG_CAPS);
   HRESULT setFormatResult = S_OK;
-  HRESULT runResult = S_OK;  // what the filter's Run answers
 };
 
 struct AppliedFormat {

@@ -8,7 +8,7 @@ namespace virtual_camera {
 
 CameraFilter::CameraFilter(const CLSID& clsid, std::shared_ptr<const CameraConfig> config,
                            std::shared_ptr<CameraStats> stats)
-    : clsid_(clsid), stats_(stats), run_result_(config->runResult), pin_(this, config, stats) {
+    : clsid_(clsid), stats_(stats), pin_(this, config, stats) {
   ++stats_->filtersCreated;
   ++stats_->filtersAlive;
 }
@@ -66,7 +66,6 @@ STDMETHODIMP CameraFilter::Pause() {
 
 STDMETHODIMP CameraFilter::Run(REFERENCE_TIME) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (FAILED(run_result_)) return run_result_;
   if (state_ == State_Stopped) {
     HRESULT hr = pin_.Activate();
     if (FAILED(hr)) return hr;

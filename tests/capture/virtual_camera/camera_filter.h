@@ -45,7 +45,6 @@ class CameraFilter : public IBaseFilter {
   std::atomic<ULONG> refs_{1};
   CLSID clsid_;
   std::shared_ptr<CameraStats> stats_;
-  HRESULT run_result_;
   std::mutex mutex_;
   FILTER_STATE state_ = State_Stopped;
   IFilterGraph* graph_ = nullptr;  // not counted: the graph owns the filter
