@@ -18,9 +18,12 @@ InProcessLauncher::InProcessLauncher(const std::string& tempLabel)
   EXPECT_TRUE(log_->OpenLog(logPath_.c_str())) << logPath_;
 }
 
-InProcessLauncher::~InProcessLauncher() {
-  // Closed before the directory that holds the file is removed.
+// Closed before the directory that holds the file is removed.
+InProcessLauncher::~InProcessLauncher() { CloseLog(); }
+
+void InProcessLauncher::CloseLog() {
   if (log_ != nullptr && log_->LogHandle() != INVALID_HANDLE_VALUE) CloseHandle(log_->LogHandle());
+  log_.reset();
 }
 
 launcher::LauncherLog& InProcessLauncher::Log() {
@@ -40,8 +43,7 @@ bool InProcessLauncher::VerifyInstaller() { return Log().VerifyInstaller(install
 bool InProcessLauncher::RemoveUsedInstaller() { return Log().RemoveUsedInstaller(installer_.c_str()); }
 
 std::vector<std::string> InProcessLauncher::Lines() {
-  if (log_ != nullptr && log_->LogHandle() != INVALID_HANDLE_VALUE) CloseHandle(log_->LogHandle());
-  log_.reset();
+  CloseLog();
   return launcher_tests::LogEntries(testing_support::ReadFileBytes(logPath_));
 }
 

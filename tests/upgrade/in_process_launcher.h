@@ -32,6 +32,7 @@ class InProcessLauncher {
 
  private:
   launcher::LauncherLog& Log();
+  void CloseLog();
 
   testing_support::ScopedTempDir temp_;
   std::string pending_;

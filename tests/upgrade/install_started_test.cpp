@@ -6,11 +6,12 @@
 #include "in_process_launcher.h"
 #include "installed_product.h"
 #include "test_packages.h"
+#include "upgrade_lines.h"
 
 namespace upgrade_tests {
 namespace {
 
-using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using testing_support::FileExists;
 using testing_support::ReadFileBytes;
 
@@ -20,11 +21,7 @@ TEST(InstallUpgradeStartsInstaller, WithTheQuotedPathAndInstallsThePackage) {
   InstalledProduct product("install-in-process");
   CopyPackage("install-in-process.msi", launcher.pendingPath());
   EXPECT_TRUE(launcher.InstallUpgrade());
-  EXPECT_THAT(launcher.Lines(),
-              ElementsAre("INFO | Verifying installer", "INFO | Starting upgrade using:",
-                          "INFO | cmd.exe /C start \"\" msiexec /i \"" + launcher.installerPath() +
-                              "\" /passive /norestart INSTALLUILEVEL_HIDECANCEL=\"1\" STARTAFTERINSTALL=\"1\"",
-                          "INFO | Upgrade process was successfully started"));
+  EXPECT_THAT(launcher.Lines(), ElementsAreArray(InstallerStartLines(launcher.installerPath())));
   EXPECT_FALSE(FileExists(launcher.pendingPath()));
   EXPECT_TRUE(HoldsPackage(launcher.installerPath(), "install-in-process.msi"));
   ASSERT_TRUE(product.WaitUntilInstalled());

@@ -10,6 +10,7 @@
 #include "launcher_lines.h"
 #include "stage_files.h"
 #include "test_packages.h"
+#include "upgrade_lines.h"
 
 namespace upgrade_tests {
 namespace {
@@ -22,13 +23,6 @@ using ::testing::Contains;
 using ::testing::ElementsAreArray;
 using testing_support::FileExists;
 using testing_support::ReadFileBytes;
-
-std::vector<std::string> StartLines(const std::string& installerPath) {
-  return {"INFO | Verifying installer", "INFO | Starting upgrade using:",
-          "INFO | cmd.exe /C start \"\" msiexec /i \"" + installerPath +
-              "\" /passive /norestart INSTALLUILEVEL_HIDECANCEL=\"1\" STARTAFTERINSTALL=\"1\"",
-          "INFO | Upgrade process was successfully started"};
-}
 
 void ExpectInstalled(const InstalledProduct& product, const std::string& name) {
   ASSERT_TRUE(product.WaitUntilInstalled()) << name << " was not installed";
@@ -47,7 +41,7 @@ TEST(UpgradeCycle, InstallsThePackageTheApplicationLeftWhenItEndsWithTheRestartC
                   Concat(Concat(launcher_tests::ParentPrologue(install), launcher_tests::SupervisionLines(install)),
                          {"INFO | JVM terminated with magic restart code. Starting automatic "
                           "upgrade."}),
-                  Concat(StartLines(install.installerPath()), {kStopBanner}))));
+                  Concat(InstallerStartLines(install.installerPath()), {kStopBanner}))));
   EXPECT_THAT(install.Record(), Contains("copy-to-pending " + install.pendingPath() + " ok"));
   EXPECT_FALSE(FileExists(install.pendingPath()));
   EXPECT_TRUE(HoldsPackage(install.installerPath(), "install-cycle.msi"));
@@ -72,7 +66,7 @@ TEST(UpgradeCycle, InstallsAPackageLeftFromAnEarlierRunBeforeAnyChildStarts) {
                                               "INFO | Found old installation package. Attempting to "
                                               "remove it:",
                                               "INFO | " + install.installerPath()},
-                                             StartLines(install.installerPath())),
+                                             InstallerStartLines(install.installerPath())),
                                       {"INFO | Installing upgrade and triggering boot", kStopBanner})));
   EXPECT_FALSE(FileExists(install.childLogPath()));
   EXPECT_FALSE(FileExists(install.recordPath()));
@@ -100,7 +94,7 @@ TEST_P(UpgradeTempDir, HandsTheWholePathToTheInstallerAndRunsNothingElse) {
 
   EXPECT_EQ(0u, install.Run());
   const std::vector<std::string> log = launcher_tests::LogEntries(ReadFileBytes(temp / launcher::kLogFileName));
-  EXPECT_THAT(log, ElementsAreArray(Concat(Concat({kStartBanner}, StartLines(installerPath)),
+  EXPECT_THAT(log, ElementsAreArray(Concat(Concat({kStartBanner}, InstallerStartLines(installerPath)),
                                            {"INFO | Installing upgrade and triggering boot", kStopBanner})));
   ExpectInstalled(product, GetParam().package);
   // Unquoted, the command interpreter would have run "mkdir pwned" in its working directory, the
