@@ -24,6 +24,9 @@ using ::testing::ElementsAreArray;
 using testing_support::FileExists;
 using testing_support::ReadFileBytes;
 
+const char kMagicRestartLine[] = "INFO | JVM terminated with magic restart code. Starting automatic upgrade.";
+const char kOldPackageLine[] = "INFO | Found old installation package. Attempting to remove it:";
+
 void ExpectInstalled(const InstalledProduct& product, const std::string& name) {
   ASSERT_TRUE(product.WaitUntilInstalled()) << name << " was not installed";
   EXPECT_EQ("payload of " + name + "\r\n", ReadFileBytes(product.payloadPath()));
@@ -39,8 +42,7 @@ TEST(UpgradeCycle, InstallsThePackageTheApplicationLeftWhenItEndsWithTheRestartC
   EXPECT_THAT(install.ParentLog(),
               ElementsAreArray(Concat(
                   Concat(Concat(launcher_tests::ParentPrologue(install), launcher_tests::SupervisionLines(install)),
-                         {"INFO | JVM terminated with magic restart code. Starting automatic "
-                          "upgrade."}),
+                         {kMagicRestartLine}),
                   Concat(InstallerStartLines(install.installerPath()), {kStopBanner}))));
   EXPECT_THAT(install.Record(), Contains("copy-to-pending " + install.pendingPath() + " ok"));
   EXPECT_FALSE(FileExists(install.pendingPath()));
@@ -62,10 +64,7 @@ TEST(UpgradeCycle, InstallsAPackageLeftFromAnEarlierRunBeforeAnyChildStarts) {
 
   EXPECT_EQ(0u, install.Run());
   EXPECT_THAT(install.ParentLog(),
-              ElementsAreArray(Concat(Concat({kStartBanner,
-                                              "INFO | Found old installation package. Attempting to "
-                                              "remove it:",
-                                              "INFO | " + install.installerPath()},
+              ElementsAreArray(Concat(Concat({kStartBanner, kOldPackageLine, "INFO | " + install.installerPath()},
                                              InstallerStartLines(install.installerPath())),
                                       {"INFO | Installing upgrade and triggering boot", kStopBanner})));
   EXPECT_FALSE(FileExists(install.childLogPath()));
