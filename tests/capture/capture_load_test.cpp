@@ -1,7 +1,8 @@
 // Load and concurrency: open, start at the camera's fastest rate and close, 500 times in a row, and
 // several devices capturing at once. No crash, no frame after close, handles and memory back to level.
-#include <psapi.h>
 #include <windows.h>
+// psapi.h needs windows.h first.
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
