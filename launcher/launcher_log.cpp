@@ -42,6 +42,8 @@ bool LauncherLog::OpenLog(const char* path) {
 
 void LauncherLog::WriteLog(const char* level, const char* text) {
   if (log_ == INVALID_HANDLE_VALUE) return;
+  // Callers log a step and then its last error: writing must not change that error.
+  const DWORD lastError = GetLastError();
   SYSTEMTIME now;
   GetLocalTime(&now);
   char line[kLogLineCapacity];
@@ -53,6 +55,7 @@ void LauncherLog::WriteLog(const char* level, const char* text) {
   const bool locked = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   WriteFile(log_, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
   if (locked) ReleaseMutex(mutex);
+  SetLastError(lastError);
 }
 
 void LauncherLog::LogLastError() {

@@ -4,7 +4,6 @@
 #include <wincrypt.h>
 
 #include <cstring>
-#include <initializer_list>
 #include <memory>
 #include <new>
 
@@ -34,15 +33,6 @@ struct ModuleFreer {
     if (module != nullptr) FreeLibrary(module);
   }
 };
-
-// Writes the lines that name a failed step, then the step's own error: writing a line may change the
-// last error (the log's first write creates its mutex), so it is kept across them.
-void LogFailure(LauncherLog& log, std::initializer_list<const char*> lines) {
-  const DWORD error = GetLastError();
-  for (const char* line : lines) log.WriteLog("ERROR", line);
-  SetLastError(error);
-  log.LogLastError();
-}
 
 }  // namespace
 
@@ -101,7 +91,8 @@ bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerP
   PROCESS_INFORMATION process = {};
   if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
                       &process)) {
-    LogFailure(*this, {"Failed to launch upgrade process:"});
+    WriteLog("ERROR", "Failed to launch upgrade process:");
+    LogLastError();
     return false;
   }
   // Not waited for: the installer runs on after the launcher has ended.
@@ -118,7 +109,8 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
                                       GetProcAddress(msi.get(), MAKEINTRESOURCEA(kFileSignatureOrdinal))))
                                 : nullptr;
   if (getSignature == nullptr) {
-    LogFailure(*this, {"Failed to load the Windows Installer's file-signature function"});
+    WriteLog("ERROR", "Failed to load the Windows Installer's file-signature function");
+    LogLastError();
     return false;
   }
   PCCERT_CONTEXT certificate = nullptr;
@@ -157,7 +149,10 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
 
 bool LauncherLog::RemoveUsedInstaller(const char* installerPath) {
   if (DeleteFileA(installerPath)) return true;
-  LogFailure(*this, {"Failed to remove used installer:", installerPath, "Last error:"});
+  WriteLog("ERROR", "Failed to remove used installer:");
+  WriteLog("ERROR", installerPath);
+  WriteLog("ERROR", "Last error:");
+  LogLastError();
   return false;
 }
 
