@@ -58,7 +58,7 @@ void LauncherInstall::SetScenario(const std::string& scenario) {
 testing_support::ProcessOptions LauncherInstall::ProcessOptionsFor() const {
   testing_support::ProcessOptions options;
   options.workingDir = work_.path();
-  const std::string temp = tempOverride_.empty() ? temp_.path() : tempOverride_;
+  const std::string temp = tempDir();
   options.env["TMP"] = temp;
   options.env["TEMP"] = temp;
   options.env["FAKE_JVM_RECORD"] = recordPath();

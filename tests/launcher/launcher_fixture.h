@@ -39,12 +39,13 @@ class LauncherInstall {
 
   const std::string& programPath() const { return program_; }
   const std::string& installDir() const { return installDir_; }
-  std::string tempDir() const { return temp_.path(); }
+  // The temporary directory the launcher gets: its own, or the one set with SetTempDir.
+  std::string tempDir() const { return tempOverride_.empty() ? temp_.path() : tempOverride_; }
   std::string workDir() const { return work_.path(); }
-  std::string parentLogPath() const { return temp_ / "qmrat92171255414818.log"; }
+  std::string parentLogPath() const { return tempDir() + "qmrat92171255414818.log"; }
   std::string childLogPath() const { return parentLogPath() + "2"; }
-  std::string pendingPath() const { return temp_ / "qmrat91828571828932.dat"; }
-  std::string installerPath() const { return temp_ / "qmrat98581827571928.msi"; }
+  std::string pendingPath() const { return tempDir() + "qmrat91828571828932.dat"; }
+  std::string installerPath() const { return tempDir() + "qmrat98581827571928.msi"; }
   std::string recordPath() const { return work_ / "fake-jvm-record.txt"; }
 
   // Log lines as "LEVEL | text", without the time stamp.

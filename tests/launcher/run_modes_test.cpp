@@ -73,12 +73,12 @@ TEST(ParentExitCode, MagicRestartCodeAsksForTheUpgradeAndIsReturned) {
 
 TEST(ParentRun, WithoutALogBehavesTheSameAndWritesNothing) {
   LauncherInstall install;
-  install.SetTempDir(install.tempDir() + "missing\\");
+  const std::string missing = install.tempDir() + "missing\\";
+  install.SetTempDir(missing);
   install.SetScenario("main=exit:3\n");
   EXPECT_EQ(3u, install.Run());
   EXPECT_THAT(install.Record(), Contains("exit 3"));
-  EXPECT_FALSE(FileExists(install.tempDir() + "missing"));
-  EXPECT_FALSE(FileExists(install.parentLogPath()));
+  EXPECT_FALSE(FileExists(missing));
 }
 
 TEST(ChildCommandLine, KeepsAProgramPathWithBlanksWhole) {
