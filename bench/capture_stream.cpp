@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "capture_timing.h"
 #include "dshow_ids.h"
 #include "qmr_dshow.h"
 #include "virtual_camera.h"
@@ -21,22 +22,6 @@
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / frequency.QuadPart;
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 std::atomic<int> frames{0};
 std::atomic<double> first_frame_at{0};

@@ -6,33 +6,22 @@
 #include <wrl/client.h>
 
 #include "adopt.h"
+#include "com_object.h"
 
 #include "com_enumerators.h"
 
 namespace virtual_camera {
 namespace {
 
-class StubFilter : public IBaseFilter {
+class StubFilter : public Counted<IBaseFilter> {
  public:
   StubFilter(const CLSID& clsid, std::shared_ptr<std::atomic<int>> alive) : clsid_(clsid), alive_(std::move(alive)) {
     ++*alive_;
   }
 
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IPersist || riid == IID_IMediaFilter || riid == IID_IBaseFilter) {
-      *out = static_cast<IBaseFilter*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
+    if (riid == IID_IPersist || riid == IID_IMediaFilter) return Answer(IID_IBaseFilter, IID_IBaseFilter, out);
+    return Answer(riid, IID_IBaseFilter, out);
   }
   STDMETHODIMP GetClassID(CLSID* clsid) override {
     if (clsid == nullptr) return E_POINTER;
@@ -87,8 +76,7 @@ class StubFilter : public IBaseFilter {
   STDMETHODIMP QueryVendorInfo(LPWSTR*) override { return E_NOTIMPL; }
 
  private:
-  virtual ~StubFilter() { --*alive_; }
-  std::atomic<ULONG> refs_{1};
+  ~StubFilter() override { --*alive_; }
   CLSID clsid_;
   std::shared_ptr<std::atomic<int>> alive_;
   FILTER_STATE state_ = State_Stopped;
@@ -96,55 +84,18 @@ class StubFilter : public IBaseFilter {
   wchar_t name_[MAX_FILTER_NAME] = {};
 };
 
-class OverrideFactory : public IClassFactory {
- public:
-  OverrideFactory(const CLSID& clsid, ClassOverride::Kind kind, std::shared_ptr<std::atomic<int>> created,
-                  std::shared_ptr<std::atomic<int>> alive)
-      : clsid_(clsid), kind_(kind), created_(std::move(created)), alive_(std::move(alive)) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    if (kind_ == ClassOverride::kFails) return E_FAIL;
-    ++*created_;
-    Microsoft::WRL::ComPtr<IBaseFilter> filter;
-    filter = Adopt(new StubFilter(clsid_, alive_));
-    return filter->QueryInterface(riid, out);
-  }
-  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-
- private:
-  virtual ~OverrideFactory() = default;
-  std::atomic<ULONG> refs_{1};
-  CLSID clsid_;
-  ClassOverride::Kind kind_;
-  std::shared_ptr<std::atomic<int>> created_;
-  std::shared_ptr<std::atomic<int>> alive_;
-};
-
 }  // namespace
 
 ClassOverride::ClassOverride(const CLSID& clsid, Kind kind)
     : created_(std::make_shared<std::atomic<int>>(0)), alive_(std::make_shared<std::atomic<int>>(0)) {
-  Microsoft::WRL::ComPtr<IClassFactory> factory;
-  factory = Adopt(new OverrideFactory(clsid, kind, created_, alive_));
+  auto created = created_;
+  auto alive = alive_;
+  Microsoft::WRL::ComPtr<IClassFactory> factory =
+      Adopt<IClassFactory>(new FunctionFactory([clsid, kind, created, alive](REFIID riid, void** out) -> HRESULT {
+        if (kind == kFails) return E_FAIL;
+        ++*created;
+        return Adopt<IBaseFilter>(new StubFilter(clsid, alive))->QueryInterface(riid, out);
+      }));
   HRESULT hr = CoRegisterClassObject(clsid, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
   if (FAILED(hr)) {
     ADD_FAILURE() << "cannot override a class: " << std::hex << hr;

@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 
 #include "adopt.h"
+#include "com_object.h"
 
 #include <algorithm>
 #include <atomic>
@@ -36,34 +37,6 @@ bool FailsToBind(IMoniker* real) {
   VariantClear(&value);
   return fails;
 }
-
-// Reference counting shared by the three wrappers.
-template <typename Interface>
-class Counted : public Interface {
- public:
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- protected:
-  virtual ~Counted() = default;
-  HRESULT Answer(REFIID riid, const IID& own, void** out) {
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == own) {
-      *out = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-
- private:
-  std::atomic<ULONG> refs_{1};
-};
 
 class MonikerWrapper : public Counted<IMoniker> {
  public:
@@ -167,25 +140,6 @@ class DevEnumWrapper : public Counted<ICreateDevEnum> {
   ComPtr<ICreateDevEnum> real_;
 };
 
-class DevEnumFactory : public Counted<IClassFactory> {
- public:
-  explicit DevEnumFactory(ComPtr<ICreateDevEnum> real) : real_(std::move(real)) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override { return Answer(riid, IID_IClassFactory, out); }
-  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    ComPtr<ICreateDevEnum> wrapper;
-    wrapper = Adopt(new DevEnumWrapper(real_));
-    return wrapper->QueryInterface(riid, out);
-  }
-  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-
- private:
-  ComPtr<ICreateDevEnum> real_;
-};
-
 DWORD override_cookie = 0;
 
 }  // namespace
@@ -199,8 +153,9 @@ StorageFailure::StorageFailure(const CLSID& device) : device_(device) {
     ADD_FAILURE() << "no system device enumerator: " << std::hex << hr;
     return;
   }
-  ComPtr<IClassFactory> factory;
-  factory = Adopt(new DevEnumFactory(real));
+  ComPtr<IClassFactory> factory = Adopt<IClassFactory>(new FunctionFactory([real](REFIID riid, void** out) {
+    return Adopt<ICreateDevEnum>(new DevEnumWrapper(real))->QueryInterface(riid, out);
+  }));
   hr = CoRegisterClassObject(CLSID_SystemDeviceEnum, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
                              &override_cookie);
   if (FAILED(hr)) {

@@ -5,6 +5,7 @@
 #include <wrl/client.h>
 
 #include "adopt.h"
+#include "com_object.h"
 
 #include <algorithm>
 #include <atomic>
@@ -14,46 +15,6 @@
 
 namespace virtual_camera {
 namespace {
-
-class CameraFactory : public IClassFactory {
- public:
-  CameraFactory(const CLSID& clsid, std::shared_ptr<const CameraConfig> config, std::shared_ptr<CameraStats> stats)
-      : clsid_(clsid), config_(std::move(config)), stats_(std::move(stats)) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
-  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = nullptr;
-    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    if (config_->createFails) return E_FAIL;
-    Microsoft::WRL::ComPtr<IBaseFilter> filter;
-    filter = Adopt(new CameraFilter(clsid_, config_, stats_));
-    return filter->QueryInterface(riid, out);
-  }
-  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-
- private:
-  virtual ~CameraFactory() = default;
-  std::atomic<ULONG> refs_{1};
-  CLSID clsid_;
-  std::shared_ptr<const CameraConfig> config_;
-  std::shared_ptr<CameraStats> stats_;
-};
 
 std::wstring GuidText(const GUID& guid) {
   wchar_t text[40] = {};
@@ -77,8 +38,11 @@ VirtualCamera::VirtualCamera(CameraConfig config)
     ADD_FAILURE() << "no GUID for a virtual camera";
     return;
   }
-  Microsoft::WRL::ComPtr<IClassFactory> factory;
-  factory = Adopt(new CameraFactory(clsid_, config_, stats_));
+  Microsoft::WRL::ComPtr<IClassFactory> factory = Adopt<IClassFactory>(
+      new FunctionFactory([clsid = clsid_, shared = config_, stats = stats_](REFIID riid, void** out) -> HRESULT {
+        if (shared->createFails) return E_FAIL;
+        return Adopt<IBaseFilter>(new CameraFilter(clsid, shared, stats))->QueryInterface(riid, out);
+      }));
   HRESULT hr = CoRegisterClassObject(clsid_, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
   if (FAILED(hr)) {
     ADD_FAILURE() << "CoRegisterClassObject failed: " << std::hex << hr;
