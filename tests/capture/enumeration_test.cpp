@@ -180,6 +180,17 @@ TEST_F(DeviceListing, CountsDevicesWhoseReadingFailed) {
                           LogEntry{5, "Skipping device, unable to find description"}));
 }
 
+TEST_F(DeviceListing, TakesANameThatIsNoTextAsUnreadable) {
+  CameraConfig numbered = Named(nullptr, nullptr, L"path-numbered");
+  numbered.friendlyNameAsNumber = true;
+  VirtualCamera camera(numbered);
+  auto records = Records(1);
+  uint32_t count = 1;
+  EXPECT_EQ(1, ds_list_devices(records.data(), &count));
+  EXPECT_EQ(0u, count);
+  EXPECT_TRUE(log_.Contains(5, "Skipping device, unable to find description"));
+}
+
 TEST_F(DeviceListing, TellsAFailedOnlyDeviceFromNoDeviceByTheLog) {
   VirtualCamera nameless(Named(nullptr));
   auto records = Records(1);

@@ -40,8 +40,9 @@ struct CameraConfig {
   std::optional<std::wstring> friendlyName = std::wstring(L"Virtual Camera");
   std::optional<std::wstring> description;
   std::optional<std::wstring> devicePath;
-  bool bindStorageFails = false;  // the device's property bag cannot be bound
-  bool createFails = false;       // the device's filter cannot be created
+  bool friendlyNameAsNumber = false;  // FriendlyName stored as a REG_DWORD instead of text
+  bool bindStorageFails = false;      // the device's property bag cannot be bound
+  bool createFails = false;           // the device's filter cannot be created
   std::vector<Capability> caps = {Rgb32(320, 240)};
   int capsSize = sizeof(VIDEO_STREAM_CONFIG_CAPS);
   HRESULT setFormatResult = S_OK;

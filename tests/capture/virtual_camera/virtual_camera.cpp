@@ -66,6 +66,10 @@ VirtualCamera::VirtualCamera(CameraConfig config)
   key_path_ = path;
   SetString(key, L"CLSID", GuidText(clsid_));
   if (config_->friendlyName) SetString(key, L"FriendlyName", *config_->friendlyName);
+  if (config_->friendlyNameAsNumber) {
+    const DWORD number = 0x00410041;  // would read as a pointer if taken for text
+    RegSetValueExW(key, L"FriendlyName", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+  }
   if (config_->description) SetString(key, L"Description", *config_->description);
   if (config_->devicePath) SetString(key, L"DevicePath", *config_->devicePath);
   RegCloseKey(key);
