@@ -78,8 +78,16 @@ int main(int argc, char** argv) {
     DeleteFileA((temp + "qmrat92171255414818.log").c_str());
     DeleteFileA((temp + "qmrat92171255414818.log2").c_str());
     DeleteFileA((root + "record.txt").c_str());
-    const double bare = TimeToSignal(baseline, eventName, nullptr);
-    const double started = TimeToSignal(launcher, eventName, work.c_str());
+    // Alternate which goes first, so that neither always runs right after the other.
+    double bare = 0;
+    double started = 0;
+    if (round % 2 == 0) {
+      bare = TimeToSignal(baseline, eventName, nullptr);
+      started = TimeToSignal(launcher, eventName, work.c_str());
+    } else {
+      started = TimeToSignal(launcher, eventName, work.c_str());
+      bare = TimeToSignal(baseline, eventName, nullptr);
+    }
     // Where the time goes: one bare start, and the launcher's child on its own.
     const double bareOne = TimeToSignal(baseline + " child", eventName, nullptr);
     const double childOnly = TimeToSignal(launcher + " forked", eventName, work.c_str());
