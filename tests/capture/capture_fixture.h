@@ -1,10 +1,13 @@
-// Shared pieces of the capture tests against virtual cameras: listing a device into a record, the names
-// of the filters in a device's graph, and frame sinks that the streaming thread reports into.
+// Shared pieces of the capture tests against virtual cameras: listing a device into a record, a test
+// that owns one camera and its record, the names of the filters in a device's graph, and frame sinks
+// that the streaming thread reports into.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -12,11 +15,29 @@
 
 #include "log_recorder.h"
 #include "qmr_dshow.h"
+#include "virtual_camera.h"
 
 namespace capture_tests {
 
 // The record that ds_list_devices fills for the device at this index of the enumerator.
 ds_capture_device ListedRecord(size_t index = 0);
+
+// One virtual camera listed into device_ for a test; a record the test left open is closed at the end.
+class CameraRecordTest : public ::testing::Test {
+ protected:
+  void ListCamera(const virtual_camera::CameraConfig& config) {
+    camera_ = std::make_unique<virtual_camera::VirtualCamera>(config);
+    device_ = ListedRecord();
+  }
+  void TearDown() override {
+    if (device_.capture_filter != nullptr) ds_close_device(&device_);
+  }
+
+  ScopedCom com_;
+  LogRecorder log_;
+  std::unique_ptr<virtual_camera::VirtualCamera> camera_;
+  ds_capture_device device_ = {};
+};
 
 // The names of the filters in a record's graph.
 std::vector<std::wstring> FilterNames(const ds_capture_device& device);

@@ -20,18 +20,16 @@ using virtual_camera::ClassOverride;
 using virtual_camera::Compressed;
 using virtual_camera::FourCC;
 using virtual_camera::Rgb32;
-using virtual_camera::VirtualCamera;
 using virtual_camera::Yuy2;
 
 bool OnWine() { return GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr; }
 
-class CaptureStart : public ::testing::Test {
+class CaptureStart : public CameraRecordTest {
  protected:
   void Open(std::vector<Capability> caps) {
     CameraConfig config;
     config.caps = std::move(caps);
-    camera_ = std::make_unique<VirtualCamera>(config);
-    device_ = ListedRecord();
+    ListCamera(config);
     ASSERT_EQ(0, ds_open_device(&device_));
     log_.Clear();
   }
@@ -44,14 +42,6 @@ class CaptureStart : public ::testing::Test {
     EXPECT_EQ(0, camera_->stats().streaming);
     return result;
   }
-  void TearDown() override {
-    if (device_.capture_filter != nullptr) ds_close_device(&device_);
-  }
-
-  ScopedCom com_;
-  LogRecorder log_;
-  std::unique_ptr<VirtualCamera> camera_;
-  ds_capture_device device_ = {};
 };
 
 TEST_F(CaptureStart, DeliversTheCamerasFramesOnTheStreamingThread) {

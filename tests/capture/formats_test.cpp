@@ -15,10 +15,9 @@ using virtual_camera::Capability;
 using virtual_camera::Compressed;
 using virtual_camera::FourCC;
 using virtual_camera::Rgb32;
-using virtual_camera::VirtualCamera;
 using virtual_camera::Yuy2;
 
-class CaptureFormats : public ::testing::Test {
+class CaptureFormats : public CameraRecordTest {
  protected:
   // Opens a device with these capabilities; its log starts after the open's own look-up.
   void Open(std::vector<Capability> caps, int caps_size = 128, HRESULT set_format_result = S_OK) {
@@ -26,8 +25,7 @@ class CaptureFormats : public ::testing::Test {
     config.caps = std::move(caps);
     config.capsSize = caps_size;
     config.setFormatResult = set_format_result;
-    camera_ = std::make_unique<VirtualCamera>(config);
-    device_ = ListedRecord();
+    ListCamera(config);
     device_.current_format = {1, 2, 3};
     log_.Clear();
     ASSERT_EQ(0, ds_open_device(&device_));
@@ -37,14 +35,6 @@ class CaptureFormats : public ::testing::Test {
     const auto& all = log_.entries();
     return std::vector<LogEntry>(all.begin() + 4, all.end());
   }
-  void TearDown() override {
-    if (device_.capture_filter != nullptr) ds_close_device(&device_);
-  }
-
-  ScopedCom com_;
-  LogRecorder log_;
-  std::unique_ptr<VirtualCamera> camera_;
-  ds_capture_device device_ = {};
 };
 
 TEST_F(CaptureFormats, ListsTheFirst64UsableFormatsAndLogsTheRest) {
