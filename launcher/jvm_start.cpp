@@ -100,8 +100,7 @@ void LauncherLog::LaunchJvm(const char* pendingPath, const char* branding, const
     ReportForeignRuntime(jvmPath);
     AlertAndExit("Failed to start application (100)");
   }
-  const auto createJavaVm =
-      reinterpret_cast<CreateJavaVmFunction>(reinterpret_cast<void*>(GetProcAddress(jvmLibrary, "JNI_CreateJavaVM")));
+  const auto createJavaVm = ResolveFunction<CreateJavaVmFunction>(jvmLibrary, "JNI_CreateJavaVM");
   if (createJavaVm == nullptr) {
     WriteLog("ERROR", "GetProcAddress JNI_CreateJavaVM failed");
     AlertAndExit("Failed to start application (200)");

@@ -4,12 +4,6 @@ namespace launcher {
 
 namespace {
 
-template <typename Function>
-Function Resolve(HMODULE module, const char* name) {
-  return module == nullptr ? nullptr
-                           : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 HMODULE Crypt32() {
   static const HMODULE module = LoadLibraryA("crypt32.dll");
   return module;
@@ -21,28 +15,28 @@ BOOL RemoveFileSpec(char* path) {
   using Function = BOOL(WINAPI*)(char*);
   // Resolved once; the modules stay loaded for the life of the process.
   static const Function removeFileSpec = [] {
-    const Function own = Resolve<Function>(GetModuleHandleA("kernelbase.dll"), "PathRemoveFileSpecA");
-    return own != nullptr ? own : Resolve<Function>(LoadLibraryA("shlwapi.dll"), "PathRemoveFileSpecA");
+    const Function own = ResolveFunction<Function>(GetModuleHandleA("kernelbase.dll"), "PathRemoveFileSpecA");
+    return own != nullptr ? own : ResolveFunction<Function>(LoadLibraryA("shlwapi.dll"), "PathRemoveFileSpecA");
   }();
   return removeFileSpec != nullptr && removeFileSpec(path);
 }
 
 int ShowMessageBox(const char* text, const char* title, UINT type) {
   using Function = int(WINAPI*)(HWND, const char*, const char*, UINT);
-  const Function messageBox = Resolve<Function>(LoadLibraryA("user32.dll"), "MessageBoxA");
+  const Function messageBox = ResolveFunction<Function>(LoadLibraryA("user32.dll"), "MessageBoxA");
   return messageBox == nullptr ? 0 : messageBox(nullptr, text, title, type);
 }
 
 DWORD CertGetNameStringLate(PCCERT_CONTEXT certificate, DWORD type, DWORD flags, void* typeParameter, char* name,
                             DWORD size) {
   using Function = DWORD(WINAPI*)(PCCERT_CONTEXT, DWORD, DWORD, void*, char*, DWORD);
-  const Function getName = Resolve<Function>(Crypt32(), "CertGetNameStringA");
+  const Function getName = ResolveFunction<Function>(Crypt32(), "CertGetNameStringA");
   return getName == nullptr ? 0 : getName(certificate, type, flags, typeParameter, name, size);
 }
 
 BOOL CertFreeCertificateContextLate(PCCERT_CONTEXT certificate) {
   using Function = BOOL(WINAPI*)(PCCERT_CONTEXT);
-  const Function freeContext = Resolve<Function>(Crypt32(), "CertFreeCertificateContext");
+  const Function freeContext = ResolveFunction<Function>(Crypt32(), "CertFreeCertificateContext");
   return freeContext != nullptr && freeContext(certificate);
 }
 

@@ -9,6 +9,13 @@
 
 namespace launcher {
 
+// An export of a loaded module as a typed function pointer; null for no module or no such export.
+template <typename Function>
+Function ResolveFunction(HMODULE module, const char* name) {
+  return module == nullptr ? nullptr
+                           : reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // PathRemoveFileSpecA: from kernelbase.dll where it lives there (Windows 8 and later), else from
 // shlwapi.dll. FALSE when nothing was removed or the function is not available.
 BOOL RemoveFileSpec(char* path);

@@ -105,9 +105,7 @@ bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerP
 bool LauncherLog::VerifyInstaller(const char* installerPath) {
   WriteLog("INFO", "Verifying installer");
   std::unique_ptr<void, ModuleFreer> msi(LoadLibraryA("msi.dll"));
-  const auto getSignature = msi ? reinterpret_cast<FileSignatureFunction>(reinterpret_cast<void*>(
-                                      GetProcAddress(msi.get(), MAKEINTRESOURCEA(kFileSignatureOrdinal))))
-                                : nullptr;
+  const auto getSignature = ResolveFunction<FileSignatureFunction>(msi.get(), MAKEINTRESOURCEA(kFileSignatureOrdinal));
   if (getSignature == nullptr) {
     WriteLog("ERROR", "Failed to load the Windows Installer's file-signature function");
     LogLastError();
