@@ -8,32 +8,63 @@ packages=(
   wine wine32:i386 wine64
   xvfb xauth x11-utils
   msitools wixl osslsigncode openssl
-  googletest openjdk-17-jdk-headless
+  googletest openjdk-17-jdk-headless libz-mingw-w64-dev
 )
+
+stable=$(. /etc/os-release && echo "${VERSION_CODENAME:-stable}")
+export DEBIAN_FRONTEND=noninteractive
+
+need_root() {
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "setup.sh: needs root to $*" >&2
+    exit 1
+  fi
+}
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ "${#missing[@]}" -eq 0 ]; then
+if [ "${#missing[@]}" -ne 0 ]; then
+  need_root "install: ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
+
+  # One i386 index has been seen failing while the rest is fine; the install below copes with that.
+  apt-get update || echo "setup.sh: apt-get update reported errors; trying the install anyway" >&2
+
+  if ! apt-get install -y --no-install-recommends "${missing[@]}"; then
+    # Version skew between the amd64 and i386 indexes: pin everything to the stable suite.
+    apt-get install -y --no-install-recommends -t "$stable" "${missing[@]}"
+  fi
+fi
+
+# Some virtual machines run 64-bit user code only: their kernel refuses every 32-bit program, Wine's
+# own loader included. There, 32-bit programs run under QEMU's user-mode emulator, registered with
+# the kernel's binfmt_misc. The emulator has to be 10.0 or later: 7.2's address-space handling makes
+# Wine spin for ever while it reserves memory.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   exit 0
 fi
-
-if [ "$(id -u)" -ne 0 ]; then
-  echo "setup.sh: needs root to install: ${missing[*]}" >&2
+emulator=/usr/bin/qemu-i386
+binfmt=/proc/sys/fs/binfmt_misc
+need_root "run 32-bit programs through QEMU's user-mode emulator"
+version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
+if [ -z "$version" ] || dpkg --compare-versions "$version" lt 1:10.0; then
+  echo "deb http://deb.debian.org/debian $stable-backports main" >/etc/apt/sources.list.d/backports.list
+  apt-get update || echo "setup.sh: apt-get update reported errors; trying the install anyway" >&2
+  apt-get install -y --no-install-recommends -t "$stable-backports" qemu-user
+fi
+[ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+[ -e "$binfmt/qemu-i386" ] && echo -1 >"$binfmt/qemu-i386"
+# i386 ELF executables and shared objects; F opens the emulator now, so it also serves inside chroots
+# and namespaces.
+magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+printf ':qemu-i386:M::%s:%s:%s:F\n' "$magic" "$mask" "$emulator" >"$binfmt/register"
+if ! /usr/lib/wine/wine --version >/dev/null; then
+  echo "setup.sh: 32-bit programs still do not run, even through $emulator" >&2
   exit 1
 fi
-
-export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-fi
-
-# One i386 index has been seen failing while the rest is fine; the install below copes with that.
-apt-get update || echo "setup.sh: apt-get update reported errors; trying the install anyway" >&2
-
-stable=$(. /etc/os-release && echo "${VERSION_CODENAME:-stable}")
-if ! apt-get install -y --no-install-recommends "${missing[@]}"; then
-  # Version skew between the amd64 and i386 indexes: pin everything to the stable suite.
-  apt-get install -y --no-install-recommends -t "$stable" "${missing[@]}"
-fi
+echo "setup.sh: this kernel runs no 32-bit programs; they run through $emulator ($(dpkg-query -W -f='${Version}' qemu-user))"

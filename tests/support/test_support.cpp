@@ -201,6 +201,8 @@ bool CloseMessageBox(const std::string& title, std::string* text, DWORD millisec
         }
       }
       PostMessageA(box, WM_COMMAND, IDOK, 0);
+      // Gone before the next test looks for a box of the same title, or it would read this one again.
+      while (IsWindow(box) && static_cast<LONG>(deadline - GetTickCount()) > 0) Sleep(20);
       return true;
     }
     Sleep(50);
