@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "camera_images.h"
 #include "frame_pattern.h"
 
 namespace capture_tests {
@@ -43,7 +44,7 @@ bool AllPointersNull(const ds_capture_device& device) {
          device.graph == nullptr && device.media_control == nullptr && device.media_event == nullptr;
 }
 
-void FrameSink::Reset(LONG frame_width, LONG frame_height) {
+void FrameSink::Reset(LONG frame_width, LONG frame_height, DWORD fourcc) {
   frames = 0;
   bad = 0;
   after_close = 0;
@@ -52,10 +53,13 @@ void FrameSink::Reset(LONG frame_width, LONG frame_height) {
   last_thread = 0;
   width = frame_width;
   height = frame_height;
+  camera_fourcc = fourcc;
   check_pattern = true;
+  keep_last = false;
   std::lock_guard<std::mutex> lock(mutex);
   first_problem.clear();
   counters.clear();
+  last_frame.clear();
 }
 
 void FrameSink::Receive(void* bytes, long size) {
@@ -64,8 +68,16 @@ void FrameSink::Receive(void* bytes, long size) {
   last_thread = GetCurrentThreadId();
   uint32_t counter = 0;
   std::string why;
-  if (check_pattern &&
-      !virtual_camera::CheckRgb32Frame(static_cast<const BYTE*>(bytes), size, width, height, &counter, &why)) {
+  const BYTE* frame = static_cast<const BYTE*>(bytes);
+  if (keep_last) {
+    std::lock_guard<std::mutex> lock(mutex);
+    last_frame.assign(frame, frame + size);
+  }
+  const bool as_made = camera_fourcc == 0
+                           ? virtual_camera::CheckRgb32Frame(frame, size, width, height, &counter, &why)
+                           : virtual_camera::CheckConvertedFrame(frame, size, width, height, camera_fourcc,
+                                                                 /*top_row_last=*/true, &counter, &why);
+  if (check_pattern && !as_made) {
     ++bad;
     std::lock_guard<std::mutex> lock(mutex);
     if (first_problem.empty()) first_problem = why;

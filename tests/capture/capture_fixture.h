@@ -45,9 +45,11 @@ std::vector<std::wstring> FilterNames(const ds_capture_device& device);
 // Every pointer field of a record is null.
 bool AllPointersNull(const ds_capture_device& device);
 
-// What frames reached one of the callback functions, checked against the camera's RGB32 pattern.
+// What frames reached one of the callback functions, checked against the camera's pattern: RGB32 as the
+// camera made it, or YUY2 and MJPG as a converter made RGB32 of them (bottom-up, as the platform
+// delivers those).
 struct FrameSink {
-  void Reset(LONG width, LONG height);
+  void Reset(LONG width, LONG height, DWORD camera_fourcc = 0);
   void Receive(void* bytes, long size);
   // Waits until at least count frames arrived.
   bool WaitFor(int count, DWORD milliseconds = 10000) const;
@@ -60,10 +62,13 @@ struct FrameSink {
   std::atomic<DWORD> last_thread{0};
   LONG width = 0;
   LONG height = 0;
+  DWORD camera_fourcc = 0;
   bool check_pattern = true;
+  bool keep_last = false;  // copy each frame into last_frame
   std::mutex mutex;
   std::string first_problem;
   std::vector<uint32_t> counters;
+  std::vector<BYTE> last_frame;
 };
 
 // Four independent sinks, each with its own cdecl frame function for a ds_frame_callback record.

@@ -17,6 +17,13 @@ Capability Yuy2(LONG width, LONG height, REFERENCE_TIME interval) {
   return cap;
 }
 
+Capability Mjpg(LONG width, LONG height, REFERENCE_TIME interval) {
+  Capability cap = Rgb32(width, height, interval);
+  cap.compression = FourCC('M', 'J', 'P', 'G');
+  cap.bitCount = 24;  // as cameras state it; a frame is as long as its JPEG
+  return cap;
+}
+
 Capability Compressed(DWORD fourcc, LONG width, LONG height) {
   Capability cap = Rgb32(width, height);
   cap.compression = fourcc;
@@ -32,6 +39,16 @@ void CameraStats::RecordSetFormat(const AppliedFormat& format) {
 std::vector<AppliedFormat> CameraStats::setFormatCalls() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return set_format_calls_;
+}
+
+void CameraStats::RecordStream(const AppliedFormat& format) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  streams_.push_back(format);
+}
+
+std::vector<AppliedFormat> CameraStats::streams() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return streams_;
 }
 
 }  // namespace virtual_camera

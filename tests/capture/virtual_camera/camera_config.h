@@ -34,6 +34,7 @@ struct Capability {
 
 Capability Rgb32(LONG width, LONG height, REFERENCE_TIME interval = 50000);
 Capability Yuy2(LONG width, LONG height, REFERENCE_TIME interval = 50000);
+Capability Mjpg(LONG width, LONG height, REFERENCE_TIME interval = 50000);
 Capability Compressed(DWORD fourcc, LONG width, LONG height);
 
 struct CameraConfig {
@@ -62,10 +63,14 @@ struct CameraStats {
 
   void RecordSetFormat(const AppliedFormat& format);
   std::vector<AppliedFormat> setFormatCalls() const;
+  // The format of each stream the pin started, in order.
+  void RecordStream(const AppliedFormat& format);
+  std::vector<AppliedFormat> streams() const;
 
  private:
   mutable std::mutex mutex_;
   std::vector<AppliedFormat> set_format_calls_;
+  std::vector<AppliedFormat> streams_;
 };
 
 }  // namespace virtual_camera

@@ -312,6 +312,7 @@ void CameraPin::Deactivate() {
 void CameraPin::Stream(ComPtr<IMemAllocator> allocator, ComPtr<IMemInputPin> input, int cap_index) {
   ++stats_->streaming;
   const Capability& cap = config_->caps[cap_index];
+  stats_->RecordStream({cap.width, cap.height, cap.compression});
   const FrameShape shape = {cap.width, cap.height, cap.compression, ImageSize(cap)};
   const DWORD pause_ms = static_cast<DWORD>(cap.frameInterval / 10000);
   uint32_t counter = 0;
@@ -321,10 +322,10 @@ void CameraPin::Stream(ComPtr<IMemAllocator> allocator, ComPtr<IMemInputPin> inp
       if (FAILED(allocator->GetBuffer(&sample, nullptr, nullptr, 0))) break;
       BYTE* bytes = nullptr;
       if (SUCCEEDED(sample->GetPointer(&bytes)) && sample->GetSize() >= static_cast<long>(shape.imageSize)) {
-        FillFrame(shape, counter++, bytes);
-        sample->SetActualDataLength(static_cast<long>(shape.imageSize));
+        const DWORD length = FillFrame(shape, counter++, bytes);
+        sample->SetActualDataLength(static_cast<long>(length));
         sample->SetSyncPoint(TRUE);
-        if (SUCCEEDED(input->Receive(sample.Get()))) ++stats_->framesSent;
+        if (length > 0 && SUCCEEDED(input->Receive(sample.Get()))) ++stats_->framesSent;
       }
     }
     if (WaitForSingleObject(stop_event_, pause_ms) == WAIT_OBJECT_0) break;

@@ -96,7 +96,23 @@ ClassOverride::ClassOverride(const CLSID& clsid, Kind kind)
         ++*created;
         return Adopt<IBaseFilter>(new StubFilter(clsid, alive))->QueryInterface(riid, out);
       }));
-  HRESULT hr = CoRegisterClassObject(clsid, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+  Register(clsid, factory.Get());
+}
+
+ClassOverride::ClassOverride(const CLSID& clsid, const CLSID& served_by)
+    : created_(std::make_shared<std::atomic<int>>(0)), alive_(std::make_shared<std::atomic<int>>(0)) {
+  auto created = created_;
+  Microsoft::WRL::ComPtr<IClassFactory> factory =
+      Adopt<IClassFactory>(new FunctionFactory([served_by, created](REFIID riid, void** out) -> HRESULT {
+        const HRESULT hr = CoCreateInstance(served_by, nullptr, CLSCTX_INPROC_SERVER, riid, out);
+        if (SUCCEEDED(hr)) ++*created;
+        return hr;
+      }));
+  Register(clsid, factory.Get());
+}
+
+void ClassOverride::Register(const CLSID& clsid, IClassFactory* factory) {
+  HRESULT hr = CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
   if (FAILED(hr)) {
     ADD_FAILURE() << "cannot override a class: " << std::hex << hr;
     cookie_ = 0;

@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include "camera_config.h"
+#include "camera_images.h"
+#include "jpeg_frames.h"
 
 namespace virtual_camera {
 
@@ -11,9 +13,7 @@ uint32_t Rgb32PatternPixel(LONG x, LONG y) {
          (static_cast<uint32_t>(x + 7 * y) & 0xFF);
 }
 
-uint8_t Yuy2PatternLuma(LONG x, LONG y) { return static_cast<uint8_t>(16 + (x + 2 * y) % 220); }
-
-void FillFrame(const FrameShape& shape, uint32_t counter, BYTE* bytes) {
+DWORD FillFrame(const FrameShape& shape, uint32_t counter, BYTE* bytes) {
   const LONG rows = shape.height < 0 ? -shape.height : shape.height;
   if (shape.compression == 0) {
     auto* pixels = reinterpret_cast<uint32_t*>(bytes);
@@ -21,19 +21,15 @@ void FillFrame(const FrameShape& shape, uint32_t counter, BYTE* bytes) {
       for (LONG x = 0; x < shape.width; ++x) pixels[y * shape.width + x] = Rgb32PatternPixel(x, y);
     }
   } else if (shape.compression == FourCC('Y', 'U', 'Y', '2')) {
-    for (LONG y = 0; y < rows; ++y) {
-      BYTE* row = bytes + y * shape.width * 2;
-      for (LONG x = 0; x + 1 < shape.width; x += 2) {
-        row[x * 2] = Yuy2PatternLuma(x, y);
-        row[x * 2 + 1] = 0x80;
-        row[x * 2 + 2] = Yuy2PatternLuma(x + 1, y);
-        row[x * 2 + 3] = 0x80;
-      }
-    }
+    FillYuy2Frame(shape.width, shape.height, counter, bytes);
+    return shape.imageSize;
+  } else if (shape.compression == FourCC('M', 'J', 'P', 'G')) {
+    return CopyJpegFrame(shape.width, rows, counter, bytes, shape.imageSize);
   } else {
     memset(bytes, 0, shape.imageSize);
   }
   if (shape.imageSize >= sizeof counter) memcpy(bytes, &counter, sizeof counter);
+  return shape.imageSize;
 }
 
 bool CheckRgb32Frame(const BYTE* bytes, long size, LONG width, LONG height, uint32_t* counter, std::string* why) {

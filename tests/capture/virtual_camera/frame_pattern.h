@@ -1,5 +1,6 @@
-// The virtual camera's test patterns: every frame carries its number in its first four bytes, and every
-// other pixel a value computed from its column and row, so a test can tell frames, rows and formats apart.
+// The virtual camera's test patterns: every frame carries its number (in its first four bytes, or drawn
+// into the image where a converter changes the bytes), and every other pixel a value computed from its
+// column and row, so a test can tell frames, rows and formats apart.
 // Pure functions, used on the streaming thread and in the tests.
 #pragma once
 
@@ -14,15 +15,15 @@ namespace virtual_camera {
 struct FrameShape {
   LONG width;
   LONG height;
-  DWORD compression;  // 0: RGB32; 'YUY2'; anything else gets only the counter
-  DWORD imageSize;
+  DWORD compression;  // 0: RGB32; 'YUY2'; 'MJPG'; anything else gets only the counter
+  DWORD imageSize;    // room in the buffer
 };
 
 // The RGB32 value of a pixel; the row is in the green channel.
 uint32_t Rgb32PatternPixel(LONG x, LONG y);
-uint8_t Yuy2PatternLuma(LONG x, LONG y);
 
-void FillFrame(const FrameShape& shape, uint32_t counter, BYTE* bytes);
+// Returns the frame's length: the image size, or a JPEG's own length (0 when it cannot be made).
+DWORD FillFrame(const FrameShape& shape, uint32_t counter, BYTE* bytes);
 
 // Checks an RGB32 frame as the camera made it (rows in the camera's order) and returns its number, or
 // explains the first difference in *why.

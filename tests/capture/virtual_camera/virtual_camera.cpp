@@ -11,6 +11,8 @@
 #include <atomic>
 
 #include "camera_filter.h"
+#include "jpeg_frames.h"
+#include "media_types.h"
 #include "storage_failure.h"
 
 namespace virtual_camera {
@@ -74,6 +76,12 @@ VirtualCamera::VirtualCamera(CameraConfig config)
   if (config_->devicePath) SetString(key, L"DevicePath", *config_->devicePath);
   RegCloseKey(key);
   if (config_->bindStorageFails) storage_failure_ = std::make_unique<StorageFailure>(clsid_);
+  for (const Capability& cap : config_->caps) {
+    if (cap.compression == FourCC('M', 'J', 'P', 'G') && Connectable(cap) &&
+        !PrepareJpegFrames(cap.width, cap.height < 0 ? -cap.height : cap.height)) {
+      ADD_FAILURE() << "cannot encode the JPEG frames of " << cap.width << "x" << cap.height;
+    }
+  }
 }
 
 VirtualCamera::~VirtualCamera() {
