@@ -41,11 +41,12 @@ tr -d '\r' <"$demo/temp/qmrat92171255414818.log2"
 "$root/scripts/stop-prefix.sh" "$prefix"
 
 # ---------------------------------------------------------------------------------------------------
-# Capture library: the demo program serves a virtual camera in the demo's prefix while it runs, lists
-# the devices through qmr_dshow.dll, opens the camera, captures a frame, flips it and writes a PNG.
+# Capture library: the demo program serves a virtual camera in the demo's prefix while it runs (MJPG
+# first, as many webcams offer), lists the devices through qmr_dshow.dll, opens the camera, captures
+# one MJPG frame decoded to RGB32 through the graph, flips it and writes a PNG.
 # The lines "qmr_dshow.dll >>> ..." are the library's own log.
 echo
-echo "== capture library: devices, one frame from the virtual camera, flipped and saved"
+echo "== capture library: devices, one MJPG frame from the virtual camera decoded, flipped and saved"
 png=$demo/capture-frame.png
 (cd "$bin" && wine "$bin/capture_demo.exe" "$(winepath -w "$png")" </dev/null 2>/dev/null | tr -d '\r')
 echo "== frame written to $png"

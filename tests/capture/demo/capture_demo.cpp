@@ -1,6 +1,9 @@
 // The capture library at work: registers a virtual camera in this Wine prefix for the program's
-// lifetime, lists the devices through qmr_dshow.dll, opens the camera, captures one frame, flips it with
-// ds_vflip_32 and writes it as a PNG. The library's own log lines appear on standard output.
+// lifetime, offering MJPG first as many webcams do, lists the devices through qmr_dshow.dll, opens the
+// camera, captures one MJPG frame decoded to RGB32 through the graph, flips it with ds_vflip_32 and
+// writes it as a PNG. This Wine has no MJPEG decompressor and no codec for MJPG, so the program serves
+// the platform's AVI decompressor with the test codec behind it, as a real machine's would be. The
+// library's own log lines appear on standard output.
 //   capture_demo OUTPUT.png
 #include <windows.h>
 
@@ -9,6 +12,7 @@
 #include <cstring>
 #include <vector>
 
+#include "camera_converters.h"
 #include "png_writer.h"
 #include "qmr_dshow.h"
 #include "virtual_camera.h"
@@ -69,7 +73,9 @@ int main(int argc, char** argv) {
     config.friendlyName = L"Demo Virtual Camera";
     config.description = L"Virtual camera (test pattern)";
     config.devicePath = L"\\\\?\\virtual#demo-camera#0";
-    config.caps = {virtual_camera::Yuy2(640, 480), virtual_camera::Rgb32(kWidth, kHeight, 333333)};
+    config.caps = {virtual_camera::Mjpg(kWidth, kHeight, 333333), virtual_camera::Yuy2(640, 480),
+                   virtual_camera::Rgb32(kWidth, kHeight, 333333)};
+    test_codec::CameraConverters converters;
     virtual_camera::VirtualCamera camera(config);
 
     std::vector<ds_capture_device> devices(4);
@@ -89,13 +95,13 @@ int main(int argc, char** argv) {
       }
       fflush(stdout);
       ds_frame_callback callback = {&KeepFirstFrame};
-      const ds_format request = {kWidth, kHeight, 0};
+      const ds_format request = {kWidth, kHeight, virtual_camera::FourCC('M', 'J', 'P', 'G')};
       const int started = ds.start(&device, &request, &callback);
       const bool got = started == 0 && WaitForSingleObject(frame_ready, 10000) == WAIT_OBJECT_0;
       const int closed = ds.close(&device);
       std::printf("-- start %d, frame %s, close %d\n", started, got ? "captured" : "missing", closed);
       if (got) {
-        // The camera's rows come bottom-up, as in a bitmap; a PNG starts with the top row.
+        // The decoded rows come bottom-up, as in a bitmap; a PNG starts with the top row.
         ds.flip(frame.data(), kWidth, kHeight);
         if (WritePng(argv[1], frame.data(), kWidth, kHeight)) {
           std::printf("-- wrote %s (%dx%d)\n", argv[1], kWidth, kHeight);
