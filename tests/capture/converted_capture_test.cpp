@@ -45,6 +45,7 @@ class ConvertedCapture : public CameraRecordTest {
     EXPECT_EQ(0, camera_->stats().filtersAlive);
     EXPECT_EQ(0, camera_->stats().streaming);
     EXPECT_EQ(0, test_codec::TestCodec::OpenInstances());
+    EXPECT_EQ(0, converters_.decompressorsAlive());
     return result;
   }
   int DecompressorsInGraph() const {

@@ -16,6 +16,7 @@ class CameraConverters {
   bool ready() const { return codec_.installed(); }
   // MJPEG decompressors created through the class so far.
   int decompressorsCreated() const { return mjpeg_.created(); }
+  int decompressorsAlive() const { return mjpeg_.alive(); }
 
  private:
   TestCodec codec_;

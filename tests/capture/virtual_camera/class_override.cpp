@@ -84,6 +84,48 @@ class StubFilter : public Counted<IBaseFilter> {
   wchar_t name_[MAX_FILTER_NAME] = {};
 };
 
+// The outer object of a platform object that it aggregates, so that every reference to any of the
+// platform object's interfaces is counted here and its end is seen.
+class Aggregate : public IUnknown {
+ public:
+  explicit Aggregate(std::shared_ptr<std::atomic<int>> alive) : alive_(std::move(alive)) { ++*alive_; }
+
+  HRESULT Create(const CLSID& clsid) {
+    return CoCreateInstance(clsid, this, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&inner_));
+  }
+  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown) {
+      *out = static_cast<IUnknown*>(this);
+      AddRef();
+      return S_OK;
+    }
+    if (inner_ == nullptr) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    return inner_->QueryInterface(riid, out);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) {
+      refs_ = 1;  // the inner object may still call back while it goes
+      delete this;
+    }
+    return left;
+  }
+
+ private:
+  virtual ~Aggregate() {
+    if (inner_ != nullptr) inner_->Release();
+    --*alive_;
+  }
+  std::atomic<ULONG> refs_{1};
+  IUnknown* inner_ = nullptr;  // the platform object's own, non-delegating IUnknown
+  std::shared_ptr<std::atomic<int>> alive_;
+};
+
 }  // namespace
 
 ClassOverride::ClassOverride(const CLSID& clsid, Kind kind)
@@ -102,9 +144,12 @@ ClassOverride::ClassOverride(const CLSID& clsid, Kind kind)
 ClassOverride::ClassOverride(const CLSID& clsid, const CLSID& served_by)
     : created_(std::make_shared<std::atomic<int>>(0)), alive_(std::make_shared<std::atomic<int>>(0)) {
   auto created = created_;
+  auto alive = alive_;
   Microsoft::WRL::ComPtr<IClassFactory> factory =
-      Adopt<IClassFactory>(new FunctionFactory([served_by, created](REFIID riid, void** out) -> HRESULT {
-        const HRESULT hr = CoCreateInstance(served_by, nullptr, CLSCTX_INPROC_SERVER, riid, out);
+      Adopt<IClassFactory>(new FunctionFactory([served_by, created, alive](REFIID riid, void** out) -> HRESULT {
+        Microsoft::WRL::ComPtr<Aggregate> outer = Adopt(new Aggregate(alive));
+        HRESULT hr = outer->Create(served_by);
+        if (SUCCEEDED(hr)) hr = outer->QueryInterface(riid, out);
         if (SUCCEEDED(hr)) ++*created;
         return hr;
       }));

@@ -1,7 +1,8 @@
 // Serves a platform class from this process for one test, ahead of the system's own: either failing
 // every creation (to make one DirectShow object unavailable), creating a stub filter with no pins (to
 // stand in for a filter the platform lacks), or creating another platform class in its place (a real
-// filter that does the missing one's work). Test thread only, COM initialised.
+// filter that does the missing one's work, aggregated so that its end is seen). Test thread only, COM
+// initialised.
 #pragma once
 
 #include <windows.h>
@@ -21,7 +22,7 @@ class ClassOverride {
   ClassOverride& operator=(const ClassOverride&) = delete;
 
   int created() const { return *created_; }
-  int alive() const { return *alive_; }  // stub filters only
+  int alive() const { return *alive_; }
 
  private:
   void Register(const CLSID& clsid, IClassFactory* factory);
