@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ostream>
 
 #include "camera_converters.h"
 #include "capture_fixture.h"
@@ -43,6 +44,8 @@ struct CameraFormat {
   const char* name;
   DWORD fourcc;
 };
+
+void PrintTo(const CameraFormat& format, std::ostream* out) { *out << format.name; }
 
 class CaptureLoad : public ::testing::TestWithParam<CameraFormat> {
  protected:

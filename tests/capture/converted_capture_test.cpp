@@ -100,6 +100,8 @@ TEST_F(ConvertedCapture, Yuy2CameraDeliversRgb32FramesBottomUp) {
       EXPECT_NEAR(want[c], pixel[2 - c], virtual_camera::kYuy2Tolerance) << p.x << "," << p.y << " channel " << c;
     }
   }
+  EXPECT_FALSE(virtual_camera::CheckConvertedFrame(frame.data(), static_cast<long>(frame.size()), 320, 240, kYuy2,
+                                                   false, &number, &why));
   // ds_vflip_32 turns it top-down.
   EXPECT_EQ(0, ds_vflip_32(frame.data(), 320, 240));
   EXPECT_TRUE(virtual_camera::CheckConvertedFrame(frame.data(), static_cast<long>(frame.size()), 320, 240, kYuy2, false,
