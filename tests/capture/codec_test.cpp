@@ -250,14 +250,22 @@ TEST(TestVideoCodec, RefusesAFrameItCannotDecode) {
     Decompress(kFourccMjpg, input, c.bytes, kOutputs[0], &output, &result);
     EXPECT_EQ(ICERR_ERROR, result);
   }
+  // A YUY2 sample shorter than its image.
+  BITMAPINFOHEADER short_yuy2 = Header(kWidth, kHeight, kFourccYuy2, 16);
+  short_yuy2.biSizeImage -= 2;
+  std::vector<BYTE> yuy2(kWidth * kHeight * 2);
+  BITMAPINFOHEADER output;
+  LRESULT result;
+  Decompress(kFourccYuy2, short_yuy2, yuy2, kOutputs[0], &output, &result);
+  EXPECT_EQ(ICERR_BADFORMAT, result);
   // A JPEG of another size than the stream's.
   BITMAPINFOHEADER input = Header(kWidth * 2, kHeight * 2, kFourccMjpg, 24);
   input.biSizeImage = length;
   Codec hic(kFourccMjpg);
-  BITMAPINFOHEADER output = Header(kWidth * 2, kHeight * 2, BI_RGB, 32);
+  output = Header(kWidth * 2, kHeight * 2, BI_RGB, 32);
   std::vector<BYTE> image(kWidth * kHeight * 16);
   EXPECT_EQ(ICERR_ERROR, ICDecompress(hic.get(), 0, &input, jpeg.data(), &output, image.data()));
-  EXPECT_EQ(failed_before + 4, TestCodec::FailedFrames());
+  EXPECT_EQ(failed_before + 5, TestCodec::FailedFrames());
 }
 
 }  // namespace

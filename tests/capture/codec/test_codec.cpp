@@ -57,6 +57,11 @@ LRESULT Decompress(const ICDECOMPRESS* call) {
   const RgbLayout layout = LayoutOf(*call->lpbiOutput);
   BYTE* out = static_cast<BYTE*>(call->lpOutput);
   if (in.biCompression == kFourccYuy2) {
+    // A short sample must not be read past its end.
+    if (in.biSizeImage != 0 && in.biSizeImage < static_cast<DWORD>(in.biWidth * labs(in.biHeight) * 2)) {
+      ++failed_frames;
+      return ICERR_BADFORMAT;
+    }
     ConvertYuy2(static_cast<const BYTE*>(call->lpInput), in.biWidth, in.biHeight, layout, out);
   } else if (FAILED(DecodeJpeg(static_cast<const BYTE*>(call->lpInput), in.biSizeImage, layout, out))) {
     ++failed_frames;
