@@ -73,11 +73,13 @@ void FrameSink::Receive(void* bytes, long size) {
     std::lock_guard<std::mutex> lock(mutex);
     last_frame.assign(frame, frame + size);
   }
-  const bool as_made = camera_fourcc == 0
-                           ? virtual_camera::CheckRgb32Frame(frame, size, width, height, &counter, &why)
-                           : virtual_camera::CheckConvertedFrame(frame, size, width, height, camera_fourcc,
-                                                                 /*top_row_last=*/true, &counter, &why);
-  if (check_pattern && !as_made) {
+  bool as_made = true;
+  if (check_pattern) {
+    as_made = camera_fourcc == 0 ? virtual_camera::CheckRgb32Frame(frame, size, width, height, &counter, &why)
+                                 : virtual_camera::CheckConvertedFrame(frame, size, width, height, camera_fourcc,
+                                                                       /*top_row_last=*/true, &counter, &why);
+  }
+  if (!as_made) {
     ++bad;
     std::lock_guard<std::mutex> lock(mutex);
     if (first_problem.empty()) first_problem = why;
