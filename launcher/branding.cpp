@@ -6,6 +6,7 @@
 #include "launcher_log.h"
 #include "stage_files.h"
 #include "system_functions.h"
+#include "system_paths.h"
 #include "unique_handle.h"
 
 namespace launcher {
@@ -63,7 +64,7 @@ bool LauncherLog::ReadBrandingKey(const char* subKey, char* buffer) {
 
 bool LauncherLog::GetLogoFilePath(char* buffer) {
   char programPath[kPathCapacity] = {};
-  const DWORD length = GetModuleFileNameA(nullptr, programPath, kPathCapacity);
+  const DWORD length = GetProgramPath(programPath, kPathCapacity);
   if (length == 0 || length == kPathCapacity) {
     WriteLog("ERROR", "Failed to get current path while constructing the logo file path");
     return false;

@@ -1,5 +1,6 @@
 #include "bounded_text.h"
 #include "launcher_log.h"
+#include "system_paths.h"
 #include "unique_handle.h"
 
 namespace launcher {
@@ -13,15 +14,19 @@ DWORD LauncherLog::RunJvmProcess() {
   PROCESS_INFORMATION process = {};
   DWORD exitCode = 0;
 
-  const DWORD pathLength = GetModuleFileNameA(GetModuleHandleA(nullptr), programPath, kPathCapacity);
+  const DWORD pathLength = GetProgramPath(programPath, kPathCapacity);
   WriteLog("INFO", programPath);
   if (pathLength == kPathCapacity) {
     WriteLog("ERROR", "GetModuleFileName was possibly truncated");
     LogLastError();
+  } else if (pathLength == 0) {
+    // No path the code page can spell, nor a short form: no command line, as for a path that was cut.
+    WriteLog("ERROR", "Failed to get module filename:");
+    LogLastError();
   }
   // Quoted, so that a path with blanks comes back to the child as one program-name token and the
   // child's argument text is exactly "forked".
-  if (FormatStrict(commandLine, sizeof commandLine, "\"%s\" forked", programPath) < 0) {
+  if (pathLength == 0 || FormatStrict(commandLine, sizeof commandLine, "\"%s\" forked", programPath) < 0) {
     WriteLog("WARN", "Failed to construct command with arguments");
   }
   WriteLog("INFO", "Creating child process");

@@ -8,6 +8,7 @@
 #include "pe_machine.h"
 #include "stage_files.h"
 #include "system_functions.h"
+#include "system_paths.h"
 #include "unique_handle.h"
 
 namespace launcher {
@@ -29,7 +30,7 @@ void CopyPath(char (&target)[kPathCapacity], const char* source) {
 
 HMODULE LauncherLog::LoadJvmLibrary(char (&attemptedPath)[kPathCapacity]) {
   char programPath[kPathCapacity] = {};
-  if (GetModuleFileNameA(nullptr, programPath, kPathCapacity) == 0) {
+  if (GetProgramPath(programPath, kPathCapacity) == 0) {
     WriteLog("ERROR", "Failed to get module filename:");
     WriteLog("ERROR", programPath);
   }

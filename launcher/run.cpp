@@ -23,12 +23,15 @@ int LauncherLog::Run(const char* argumentText) {
   // The log is not open yet, so whatever these report is lost.
   if (!GetStageFile(pendingPath, kPendingPackageName)) pendingPath[0] = '\0';
   if (pendingPath[0] != '\0' && !GetStageFile(installerPath, kInstallerPackageName)) installerPath[0] = '\0';
+  bool childLogFits = false;
   if (GetStageFile(logPath, kLogFileName)) {
-    if (childMode) AppendBounded(logPath, kPathCapacity, "2");
-    OpenLog(logPath);
+    childLogFits = std::strlen(logPath) + 1 < kPathCapacity;
+    // A name cut back to the parent's would have the child write into the parent's log: no log then.
+    if (!childMode || AppendBounded(logPath, kPathCapacity, "2") >= 0) OpenLog(logPath);
   }
 
   WriteLog("INFO", "====================================== [ STARTING ] ==");
+  if (!childMode && !childLogFits) WriteLog("WARN", "No room for the child's log file name: the child keeps no log");
   int result = 0;
   if (childMode) {
     char branding[kBrandingCapacity] = {};

@@ -2,6 +2,7 @@
 
 #include "bounded_text.h"
 #include "launcher_log.h"
+#include "system_paths.h"
 
 namespace launcher {
 
@@ -14,7 +15,7 @@ bool LauncherLog::GetStageFile(char* pathBuffer, const char* name) {
   if (nameLength == 0) return false;
 
   char tempDir[kPathCapacity] = {};
-  const DWORD tempLength = GetTempPathA(kPathCapacity, tempDir);
+  const DWORD tempLength = GetTempDirectory(kPathCapacity, tempDir);
   if (tempLength == 0 || tempLength > kPathCapacity) {
     WriteLog("ERROR", "GetStageFile failed (2)");
     return false;

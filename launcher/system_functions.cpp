@@ -5,25 +5,27 @@ namespace launcher {
 namespace {
 
 HMODULE Crypt32() {
-  static const HMODULE module = LoadLibraryA("crypt32.dll");
+  static const HMODULE module = LoadSystemLibrary("crypt32.dll");
   return module;
 }
 
 }  // namespace
 
+HMODULE LoadSystemLibrary(const char* name) { return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
+
 BOOL RemoveFileSpec(char* path) {
   using Function = BOOL(WINAPI*)(char*);
   // Resolved once; the modules stay loaded for the life of the process.
   static const Function removeFileSpec = [] {
-    const Function own = ResolveFunction<Function>(GetModuleHandleA("kernelbase.dll"), "PathRemoveFileSpecA");
-    return own != nullptr ? own : ResolveFunction<Function>(LoadLibraryA("shlwapi.dll"), "PathRemoveFileSpecA");
+    const Function own = ResolveFunction<Function>(LoadSystemLibrary("kernelbase.dll"), "PathRemoveFileSpecA");
+    return own != nullptr ? own : ResolveFunction<Function>(LoadSystemLibrary("shlwapi.dll"), "PathRemoveFileSpecA");
   }();
   return removeFileSpec != nullptr && removeFileSpec(path);
 }
 
 int ShowMessageBox(const char* text, const char* title, UINT type) {
   using Function = int(WINAPI*)(HWND, const char*, const char*, UINT);
-  const Function messageBox = ResolveFunction<Function>(LoadLibraryA("user32.dll"), "MessageBoxA");
+  const Function messageBox = ResolveFunction<Function>(LoadSystemLibrary("user32.dll"), "MessageBoxA");
   return messageBox == nullptr ? 0 : messageBox(nullptr, text, title, type);
 }
 

@@ -9,6 +9,10 @@
 
 namespace launcher {
 
+// A platform DLL from the system directory only: a DLL of the same name beside the program or in
+// the working directory is never loaded instead. Needs Windows 7 with its updates, or later.
+HMODULE LoadSystemLibrary(const char* name);
+
 // An export of a loaded module as a typed function pointer; null for no module or no such export.
 template <typename Function>
 Function ResolveFunction(HMODULE module, const char* name) {

@@ -10,6 +10,7 @@
 #include "bounded_text.h"
 #include "launcher_log.h"
 #include "system_functions.h"
+#include "system_paths.h"
 #include "unique_handle.h"
 
 namespace launcher {
@@ -75,12 +76,19 @@ bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerP
     return false;
   }
 
-  // The path is quoted against blanks and metacharacters such as "&"; the empty title keeps start
-  // from taking the quoted path as a window title.
-  if (FormatBounded(command, sizeof command,
-                    "cmd.exe /C start \"\" msiexec /i \"%s\" /passive /norestart INSTALLUILEVEL_HIDECANCEL=\"1\" "
-                    "STARTAFTERINSTALL=\"1\"",
-                    installerPath) < 0) {
+  // Both programs by their full path in the system directory: by bare name a cmd.exe or msiexec.exe
+  // beside the launcher or in the working directory would run instead. /D skips the interpreter's
+  // AutoRun commands, /V:OFF keeps a "!" in the path from being expanded. The path is quoted against
+  // blanks and metacharacters such as "&"; the empty title keeps start from taking the quoted
+  // program as a window title.
+  char systemDir[kPathCapacity] = {};
+  char interpreter[kPathCapacity] = {};
+  if (!GetSystemDirectoryPath(systemDir, sizeof systemDir) ||
+      FormatBounded(interpreter, sizeof interpreter, "%s\\cmd.exe", systemDir) < 0 ||
+      FormatBounded(command, sizeof command,
+                    "\"%s\" /D /V:OFF /C start \"\" \"%s\\msiexec.exe\" /i \"%s\" /passive /norestart "
+                    "INSTALLUILEVEL_HIDECANCEL=\"1\" STARTAFTERINSTALL=\"1\"",
+                    interpreter, systemDir, installerPath) < 0) {
     WriteLog("ERROR", "Failed to construct install-command");
     return false;
   }
@@ -89,7 +97,7 @@ bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerP
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
+  if (!CreateProcessA(interpreter, command, nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
                       &process)) {
     WriteLog("ERROR", "Failed to launch upgrade process:");
     LogLastError();
@@ -104,7 +112,7 @@ bool LauncherLog::InstallUpgrade(const char* pendingPath, const char* installerP
 
 bool LauncherLog::VerifyInstaller(const char* installerPath) {
   WriteLog("INFO", "Verifying installer");
-  std::unique_ptr<void, ModuleFreer> msi(LoadLibraryA("msi.dll"));
+  std::unique_ptr<void, ModuleFreer> msi(LoadSystemLibrary("msi.dll"));
   const auto getSignature = ResolveFunction<FileSignatureFunction>(msi.get(), MAKEINTRESOURCEA(kFileSignatureOrdinal));
   if (getSignature == nullptr) {
     WriteLog("ERROR", "Failed to load the Windows Installer's file-signature function");

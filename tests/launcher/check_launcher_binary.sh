@@ -10,4 +10,7 @@ grep -q '^Magic[[:space:]]*010b[[:space:]]*(PE32)' <<<"$headers" || fail "not PE
 grep -q '^Subsystem[[:space:]]*00000002[[:space:]]*(Windows GUI)' <<<"$headers" || fail "not a GUI program"
 imports=$(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$headers" | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
 [ "$imports" = "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL " ] || fail "unexpected imports: $imports"
+# Paths from the system are taken in wide characters: the ANSI functions best-fit letters the code page lacks.
+ansi=$(grep -Eow 'GetModuleFileNameA|GetTempPathA|GetSystemDirectoryA' <<<"$headers" | sort -u | tr '\n' ' ' || true)
+[ -z "$ansi" ] || fail "imports ANSI path functions: $ansi"
 echo "PE32 GUI program importing $imports"

@@ -202,6 +202,23 @@ INSTANTIATE_TEST_SUITE_P(
                      {"ERROR | Unable to locate main method"},
                      "Failed to start application (400)"}));
 
+// CTest maps Q: to a scratch directory of its own (map-drive.sh) for this suite.
+TEST(DriveRoot, AProgramInADrivesRootGetsPathsWithTwoBackslashesThatWork) {
+  ASSERT_NE(static_cast<UINT>(DRIVE_NO_ROOT_DIR), GetDriveTypeA("Q:\\"))
+      << "start this suite through CTest, which maps Q: for it";
+  InstallOptions options;
+  options.installDir = "Q:\\";
+  LauncherInstall install(options);
+  EXPECT_EQ(0u, install.Run("forked"));
+  // The root keeps its backslash when the file name is removed, and one more is put before the name.
+  EXPECT_THAT(Options(install), Contains("-Dqmr.logofile=Q:\\\\logo.png"));
+  EXPECT_THAT(install.ChildLog(),
+              ElementsAre(kStartBanner, "ERROR | Could not open registry key", "WARN | Failed to get branding",
+                          "INFO | Launching JVM", "INFO | Loading msvcr:", "INFO | Q:\\\\jre\\bin\\msvcr100.dll",
+                          "INFO | Loading JVM:", "INFO | Q:\\\\jre\\bin\\server\\jvm.dll", kStopBanner));
+  EXPECT_THAT(install.Record(), Contains("DestroyJavaVM"));
+}
+
 TEST(JvmStartAlert, ShowsAlsoWithoutALogAndTheParentReportsOne) {
   InstallOptions options;
   options.jar = false;

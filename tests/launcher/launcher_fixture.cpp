@@ -15,10 +15,24 @@ LauncherInstall::LauncherInstall(const InstallOptions& options) : root_("root"),
     const size_t fixed = root_.path().size() + 1 + std::string("AttendantLauncher.exe").size();
     label.resize(options.programPathLength > fixed + 1 ? options.programPathLength - fixed : 1, 'p');
   }
-  installDir_ = root_.path() + label + "\\";
+  if (!options.installDir.empty()) {
+    installDir_ = options.installDir;
+    programLong_ = testing_support::Wide(installDir_ + "AttendantLauncher.exe");
+  } else if (!options.wideLabel.empty()) {
+    const std::wstring dir = testing_support::Wide(root_.path()) + options.wideLabel + L"\\";
+    for (size_t at = dir.find(L'\\', root_.path().size()); at != std::wstring::npos; at = dir.find(L'\\', at + 1)) {
+      CreateDirectoryW(dir.substr(0, at).c_str(), nullptr);
+    }
+    installDir_ = testing_support::ShortPath(dir);
+    programLong_ = dir + L"AttendantLauncher.exe";
+  } else {
+    installDir_ = root_.path() + label + "\\";
+    programLong_ = testing_support::Wide(installDir_ + "AttendantLauncher.exe");
+  }
   MakeDirs(installDir_);
-  program_ = installDir_ + "AttendantLauncher.exe";
-  CopyFileOrFail(BuiltFile("AttendantLauncher.exe"), program_);
+  CopyFileOrFail(BuiltFile("AttendantLauncher.exe"), installDir_ + "AttendantLauncher.exe");
+  program_ =
+      options.wideLabel.empty() ? installDir_ + "AttendantLauncher.exe" : testing_support::ShortPath(programLong_);
   const std::string bin = installDir_ + "jre\\bin\\";
   if (options.runtime != Runtime::kNone) MakeDirs(bin + "server\\");
   switch (options.runtime) {
@@ -55,19 +69,24 @@ void LauncherInstall::SetScenario(const std::string& scenario) {
   testing_support::WriteFileBytes(work_ / "app\\bootloader.jar", scenario);
 }
 
+void LauncherInstall::SetTempDir(const std::wstring& dir) {
+  tempOverrideLong_ = dir;
+  tempOverride_ = testing_support::ShortPath(dir);
+}
+
 testing_support::ProcessOptions LauncherInstall::ProcessOptionsFor() const {
   testing_support::ProcessOptions options;
   options.workingDir = work_.path();
-  const std::string temp = tempDir();
-  options.env["TMP"] = temp;
-  options.env["TEMP"] = temp;
+  const std::wstring temp = tempOverrideLong_.empty() ? testing_support::Wide(tempDir()) : tempOverrideLong_;
+  options.wideEnv[L"TMP"] = temp;
+  options.wideEnv[L"TEMP"] = temp;
   options.env["FAKE_JVM_RECORD"] = recordPath();
   return options;
 }
 
-std::string LauncherInstall::CommandLine(const std::string& arguments) const {
-  std::string command = testing_support::Quote(program_);
-  if (!arguments.empty()) command += " " + arguments;
+std::wstring LauncherInstall::CommandLine(const std::string& arguments) const {
+  std::wstring command = L"\"" + programLong_ + L"\"";
+  if (!arguments.empty()) command += L" " + testing_support::Wide(arguments);
   return command;
 }
 

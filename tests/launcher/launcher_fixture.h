@@ -23,6 +23,8 @@ struct InstallOptions {
   Runtime runtime = Runtime::kFake;
   bool jar = true;               // app\bootloader.jar in the working directory
   size_t programPathLength = 0;  // when set, the label is padded so the program path has this length
+  std::wstring wideLabel = L"";  // when set, used instead of label: it may hold letters the code page lacks
+  std::string installDir = "";   // when set, the installation directory itself (a drive's root, say)
 };
 
 class LauncherInstall {
@@ -35,8 +37,10 @@ class LauncherInstall {
   // Starts the launcher with this argument text (after the program name) and returns its exit code.
   DWORD Run(const std::string& arguments = "");
   testing_support::ProcessOptions ProcessOptionsFor() const;
-  std::string CommandLine(const std::string& arguments) const;
+  // Names the program by its long path, as a user's shortcut would.
+  std::wstring CommandLine(const std::string& arguments) const;
 
+  // Paths as the launcher spells them in the ANSI code page: the short form where it lacks a letter.
   const std::string& programPath() const { return program_; }
   const std::string& installDir() const { return installDir_; }
   // The temporary directory the launcher gets: its own, or the one set with SetTempDir.
@@ -55,6 +59,9 @@ class LauncherInstall {
 
   // Overrides the temporary directory handed to the launcher (TMP and TEMP).
   void SetTempDir(const std::string& dir) { tempOverride_ = dir; }
+  // The same for an existing directory whose name the code page may not spell; tempDir() is then
+  // its short form.
+  void SetTempDir(const std::wstring& dir);
 
  private:
   testing_support::ScopedTempDir root_;
@@ -62,7 +69,9 @@ class LauncherInstall {
   testing_support::ScopedTempDir temp_;
   std::string installDir_;
   std::string program_;
+  std::wstring programLong_;
   std::string tempOverride_;
+  std::wstring tempOverrideLong_;
 };
 
 // Strips the time stamp of each line: "INFO  | text" becomes "INFO | text".

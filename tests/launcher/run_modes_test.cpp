@@ -81,6 +81,51 @@ TEST(ParentRun, WithoutALogBehavesTheSameAndWritesNothing) {
   EXPECT_FALSE(FileExists(missing));
 }
 
+// A directory of exactly `length` characters with its trailing backslash, made below base.
+std::string DirOfLength(const std::string& base, size_t length) {
+  std::string dir = base;
+  while (dir.size() + 1 < length) dir += dir.size() - dir.rfind('\\') > 200 ? '\\' : 'd';
+  dir = dir.substr(0, length - 1);
+  if (dir.back() == '\\') dir.back() = 'd';
+  dir += "\\";
+  testing_support::MakeDirs(dir);
+  return dir;
+}
+
+// Around 236 characters the parent's log path fills the path buffer, and no room is left for the
+// child's "2". The child must then keep no log rather than write into the parent's; one character
+// more and no stage-file path can be formed, and the parent still hands on the child's exit code.
+TEST(ParentRun, ALongTemporaryDirectoryNeverHasTheChildWriteTheParentsLog) {
+  struct Case {
+    size_t tempLength;
+    const char* scenario;
+    DWORD code;
+    bool parentLog;
+    bool childLog;
+  } cases[] = {{235, "main=exit:7", 7, true, true},
+               {236, "main=exit:7", 7, true, false},
+               {237, "main=exit:7", 7, false, false},
+               // Without a pending-package path the restart code is handed on and nothing is installed.
+               {237, "main=exit:131415", 131415, false, false}};
+  for (const Case& c : cases) {
+    LauncherInstall install;
+    install.SetTempDir(DirOfLength(install.tempDir(), c.tempLength));
+    install.SetScenario(std::string(c.scenario) + "\n");
+    EXPECT_EQ(c.code, install.Run()) << c.tempLength;
+    EXPECT_THAT(install.Record(), Contains(std::string("exit ") + std::to_string(c.code))) << c.tempLength;
+    EXPECT_EQ(c.parentLog, FileExists(install.parentLogPath())) << c.tempLength;
+    EXPECT_EQ(c.childLog, FileExists(install.childLogPath())) << c.tempLength;
+    if (!c.parentLog) continue;
+    std::vector<std::string> expected = ParentPrologue(install);
+    if (!c.childLog) {
+      expected.insert(expected.begin() + 1, "WARN | No room for the child's log file name: the child keeps no log");
+    }
+    EXPECT_THAT(install.ParentLog(), ElementsAreArray(Concat(Concat(expected, SupervisionLines(install)),
+                                                             {"INFO | JVM terminated with exit code: 7", kStopBanner})))
+        << c.tempLength;
+  }
+}
+
 TEST(ChildCommandLine, KeepsAProgramPathWithBlanksWhole) {
   LauncherInstall install({"Attendant Launcher dir"});
   EXPECT_EQ(0u, install.Run());

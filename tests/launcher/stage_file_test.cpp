@@ -15,17 +15,18 @@ using testing_support::ScopedTempDir;
 // Points TMP at a directory of exactly `length` characters (with its trailing backslash) for one test.
 class TempDirOverride {
  public:
-  explicit TempDirOverride(const std::string& dir) {
-    char old[MAX_PATH] = {};
-    hadOld_ = GetEnvironmentVariableA("TMP", old, MAX_PATH) != 0;
+  explicit TempDirOverride(const std::string& dir) : TempDirOverride(testing_support::Wide(dir)) {}
+  explicit TempDirOverride(const std::wstring& dir) {
+    wchar_t old[MAX_PATH] = {};
+    hadOld_ = GetEnvironmentVariableW(L"TMP", old, MAX_PATH) != 0;
     old_ = old;
-    SetEnvironmentVariableA("TMP", dir.c_str());
+    SetEnvironmentVariableW(L"TMP", dir.c_str());
   }
-  ~TempDirOverride() { SetEnvironmentVariableA("TMP", hadOld_ ? old_.c_str() : nullptr); }
+  ~TempDirOverride() { SetEnvironmentVariableW(L"TMP", hadOld_ ? old_.c_str() : nullptr); }
 
  private:
   bool hadOld_;
-  std::string old_;
+  std::wstring old_;
 };
 
 std::string DirOfLength(const std::string& base, size_t length) {
@@ -66,6 +67,27 @@ TEST_F(StageFileTest, AcceptsEveryPathThatFitsTheBuffer) {
     }
   }
   EXPECT_THAT(Lines(), ElementsAre("ERROR | GetStageFile failed (4)", "ERROR | GetStageFile failed (4)"));
+}
+
+TEST_F(StageFileTest, NamesATemporaryDirectoryOutsideTheCodePageByItsShortForm) {
+  ASSERT_EQ(1252u, GetACP()) << "these names are chosen for the Western European code page";
+  const std::wstring temp = testing_support::Wide(dir_.path()) + L"\u0141\u00f3d\u017a\\";
+  ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+  const std::string shortForm = testing_support::ShortPath(temp);
+  SCOPED_TRACE("short form given by the platform: " + shortForm);
+  char path[launcher::kPathCapacity] = {};
+  {
+    TempDirOverride tmp(temp);
+    ASSERT_TRUE(log_.GetStageFile(path, "qmrat91828571828932.dat"));
+  }
+  EXPECT_EQ(shortForm + "qmrat91828571828932.dat", path);
+  {
+    // Such a directory that does not exist has no short form either: no path, as for no directory.
+    TempDirOverride tmp(temp + L"\u0141\\");
+    path[0] = '\0';
+    EXPECT_FALSE(log_.GetStageFile(path, "qmrat91828571828932.dat"));
+  }
+  EXPECT_THAT(Lines(), ElementsAre("ERROR | GetStageFile failed (2)"));
 }
 
 TEST_F(StageFileTest, RefusesUnusableNamesAndTemporaryDirectories) {

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
+#include <cwchar>
+#include <cwctype>
 #include <regex>
 #include <sstream>
 
@@ -45,55 +46,106 @@ ScopedTempDir::ScopedTempDir(const std::string& label) {
 
 ScopedTempDir::~ScopedTempDir() { RemoveTree(path_); }
 
-bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  std::string utf8(WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+  return utf8;
+}
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+  return wide;
+}
+
+std::string Ansi(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  BOOL usedDefault = FALSE;
+  std::string ansi(
+      WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, nullptr, 0, nullptr, &usedDefault), '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), size, ansi.data(), static_cast<int>(ansi.size()),
+                      nullptr, nullptr);
+  if (usedDefault) ADD_FAILURE() << "code page " << GetACP() << " cannot spell " << ansi << " exactly";
+  return ansi;
+}
+
+std::string ShortPath(const std::wstring& path) {
+  std::vector<wchar_t> shortForm(32768);
+  const DWORD length = GetShortPathNameW(path.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
+  if (length == 0 || length >= shortForm.size()) {
+    ADD_FAILURE() << "no short form for a path of " << path.size() << " characters, error " << GetLastError();
+    return {};
+  }
+  return Ansi(std::wstring(shortForm.data(), length));
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char chunk[65536];
+  DWORD read = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read != 0) bytes.append(chunk, read);
+  CloseHandle(file);
+  return bytes;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  if (!out) ADD_FAILURE() << "cannot write " << path;
+  HANDLE file =
+      CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  const bool ok = file != INVALID_HANDLE_VALUE &&
+                  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  if (!ok) ADD_FAILURE() << "cannot write " << path;
 }
 
 void CopyFileOrFail(const std::string& from, const std::string& to) {
-  if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) {
+  if (!CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE)) {
     ADD_FAILURE() << "cannot copy " << from << " to " << to << " error " << GetLastError();
   }
 }
 
 void MakeDirs(const std::string& path) {
-  std::string sofar;
-  for (size_t i = 0; i < path.size(); ++i) {
-    sofar += path[i];
-    if ((path[i] == '\\' || i + 1 == path.size()) && sofar.size() > 3) CreateDirectoryA(sofar.c_str(), nullptr);
+  const std::wstring wide = Wide(path);
+  std::wstring sofar;
+  for (size_t i = 0; i < wide.size(); ++i) {
+    sofar += wide[i];
+    if ((wide[i] == L'\\' || i + 1 == wide.size()) && sofar.size() > 3) CreateDirectoryW(sofar.c_str(), nullptr);
   }
 }
 
-void RemoveTree(const std::string& path) {
-  std::string dir = path;
-  if (!dir.empty() && dir.back() != '\\') dir += '\\';
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
+void RemoveTree(const std::string& path) { RemoveTree(Wide(path)); }
+
+void RemoveTree(const std::wstring& path) {
+  std::wstring dir = path;
+  if (!dir.empty() && dir.back() != L'\\') dir += L'\\';
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((dir + L"*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = dir + name;
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = dir + name;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(child);
       } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
       }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  RemoveDirectoryA(dir.c_str());
+  RemoveDirectoryW(dir.c_str());
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -113,40 +165,43 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 namespace {
 
-std::string UpperName(std::string name) {
-  for (char& c : name) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+std::wstring UpperName(std::wstring name) {
+  for (wchar_t& c : name) c = static_cast<wchar_t>(towupper(c));
   return name;
 }
 
 // Builds a sorted environment block from the test's own environment and the overrides.
-std::string EnvironmentBlock(const ProcessOptions& options) {
-  std::map<std::string, std::pair<std::string, std::string>> vars;  // upper name -> (name, value)
-  char* block = GetEnvironmentStringsA();
-  for (const char* p = block; *p != '\0'; p += strlen(p) + 1) {
-    const std::string entry(p);
-    const size_t eq = entry.find('=', 1);
-    if (eq == std::string::npos) continue;
+std::wstring EnvironmentBlock(const ProcessOptions& options) {
+  std::map<std::wstring, std::pair<std::wstring, std::wstring>> vars;  // upper name -> (name, value)
+  wchar_t* block = GetEnvironmentStringsW();
+  for (const wchar_t* p = block; *p != L'\0'; p += wcslen(p) + 1) {
+    const std::wstring entry(p);
+    const size_t eq = entry.find(L'=', 1);
+    if (eq == std::wstring::npos) continue;
     vars[UpperName(entry.substr(0, eq))] = {entry.substr(0, eq), entry.substr(eq + 1)};
   }
-  FreeEnvironmentStringsA(block);
-  for (const auto& name : options.unsetEnv) vars.erase(UpperName(name));
-  for (const auto& [name, value] : options.env) vars[UpperName(name)] = {name, value};
-  std::string result;
+  FreeEnvironmentStringsW(block);
+  for (const auto& name : options.unsetEnv) vars.erase(UpperName(Wide(name)));
+  for (const auto& [name, value] : options.env) vars[UpperName(Wide(name))] = {Wide(name), Wide(value)};
+  for (const auto& [name, value] : options.wideEnv) vars[UpperName(name)] = {name, value};
+  std::wstring result;
   for (const auto& [upper, entry] : vars) {
-    result += entry.first + "=" + entry.second;
-    result += '\0';
+    result += entry.first + L"=" + entry.second;
+    result += L'\0';
   }
-  result += '\0';
+  result += L'\0';
   return result;
 }
 
 }  // namespace
 
-Process::Process(const std::string& commandLine, const ProcessOptions& options) {
-  std::string env = EnvironmentBlock(options);
-  std::vector<char> command(commandLine.begin(), commandLine.end());
-  command.push_back('\0');
-  STARTUPINFOA startup = {};
+Process::Process(const std::string& commandLine, const ProcessOptions& options) : Process(Wide(commandLine), options) {}
+
+Process::Process(const std::wstring& commandLine, const ProcessOptions& options) {
+  std::wstring env = EnvironmentBlock(options);
+  std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
+  command.push_back(L'\0');
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   BOOL inherit = FALSE;
   if (options.stdoutHandle != nullptr) {
@@ -156,9 +211,9 @@ Process::Process(const std::string& commandLine, const ProcessOptions& options) 
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     inherit = TRUE;
   }
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, inherit, 0, env.data(),
-                      options.workingDir.empty() ? nullptr : options.workingDir.c_str(), &startup, &info_)) {
-    ADD_FAILURE() << "cannot start " << commandLine << " error " << GetLastError();
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, inherit, CREATE_UNICODE_ENVIRONMENT, env.data(),
+                      options.workingDir.empty() ? nullptr : Wide(options.workingDir).c_str(), &startup, &info_)) {
+    ADD_FAILURE() << "cannot start a program (error " << GetLastError() << "): " << Utf8(commandLine);
     info_ = {};
   }
 }
@@ -180,6 +235,10 @@ DWORD Process::Wait(DWORD milliseconds) {
 }
 
 DWORD RunProcess(const std::string& commandLine, const ProcessOptions& options, DWORD milliseconds) {
+  return RunProcess(Wide(commandLine), options, milliseconds);
+}
+
+DWORD RunProcess(const std::wstring& commandLine, const ProcessOptions& options, DWORD milliseconds) {
   Process process(commandLine, options);
   return process.Wait(milliseconds);
 }

@@ -31,26 +31,39 @@ class ScopedTempDir {
   std::string path_;
 };
 
+// Text in the ANSI code page, which every std::string path here is in, and back. Ansi fails the
+// test when the code page cannot spell the text exactly.
+std::wstring Wide(const std::string& text);
+std::string Ansi(const std::wstring& text);
+// For messages: any text, in UTF-8.
+std::string Utf8(const std::wstring& text);
+// The short (8.3) form of an existing path, in the ANSI code page; fails the test when there is none.
+std::string ShortPath(const std::wstring& path);
+
+// These take paths the ANSI functions cannot: of 260 characters or more.
 bool FileExists(const std::string& path);
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 void CopyFileOrFail(const std::string& from, const std::string& to);
 void MakeDirs(const std::string& path);
 void RemoveTree(const std::string& path);
+void RemoveTree(const std::wstring& path);
 // Lines without their CR LF; a last line without a line end is kept as it is.
 std::vector<std::string> SplitLines(const std::string& text);
 
 struct ProcessOptions {
-  std::string workingDir;                  // empty: the test's own
-  std::map<std::string, std::string> env;  // added to or replacing the test's environment
-  std::vector<std::string> unsetEnv;       // removed from it
-  HANDLE stdoutHandle = nullptr;           // inherited as standard output when set
+  std::string workingDir;                        // empty: the test's own
+  std::map<std::string, std::string> env;        // added to or replacing the test's environment
+  std::map<std::wstring, std::wstring> wideEnv;  // the same, for values the code page cannot spell
+  std::vector<std::string> unsetEnv;             // removed from it
+  HANDLE stdoutHandle = nullptr;                 // inherited as standard output when set
 };
 
 // A started process; its handles are closed at the end.
 class Process {
  public:
   Process(const std::string& commandLine, const ProcessOptions& options);
+  Process(const std::wstring& commandLine, const ProcessOptions& options);
   ~Process();
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
@@ -68,6 +81,7 @@ class Process {
 constexpr DWORD kNotEnded = 0xDEADBEEF;
 
 DWORD RunProcess(const std::string& commandLine, const ProcessOptions& options, DWORD milliseconds = 60000);
+DWORD RunProcess(const std::wstring& commandLine, const ProcessOptions& options, DWORD milliseconds = 60000);
 
 // Quotes a path for a command line.
 std::string Quote(const std::string& text);

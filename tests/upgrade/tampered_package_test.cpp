@@ -1,12 +1,14 @@
 // A signed package changed after signing, at the launcher's start-up. Wine's file-signature function
-// does not check the hash, so a stand-in msi.dll beside the launcher answers as Windows does: the
-// signer's real certificate together with TRUST_E_BAD_DIGEST. Wine uses a DLL beside the program
-// instead of its own only under WINEDLLOVERRIDES=msi=n, which CTest sets for this program.
+// does not check the hash, so a stand-in msi.dll in the system directory, the only place the
+// launcher loads it from, answers as Windows does: the signer's real certificate together with
+// TRUST_E_BAD_DIGEST. Wine uses a DLL there instead of its own only under WINEDLLOVERRIDES=msi=n,
+// which CTest sets for this program.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "launcher_fixture.h"
 #include "launcher_lines.h"
+#include "system_dll_stand_in.h"
 #include "test_packages.h"
 
 namespace upgrade_tests {
@@ -23,7 +25,7 @@ TEST(TamperedPackage, IsRejectedAndDeletedThoughItsCertificateNamesTheExpectedSi
   ASSERT_STREQ("msi=n", overrides) << "start this program through CTest, which sets the DLL override";
   LauncherInstall install;
   CopyPackage("tampered.msi", install.pendingPath());
-  testing_support::CopyFileOrFail(launcher_tests::BuiltFile("fake_msi.dll"), install.installDir() + "msi.dll");
+  const SystemDllStandIn standIn(launcher_tests::BuiltFile("fake_msi.dll"), "msi.dll");
   const std::string record = install.workDir() + "fake-msi-record.txt";
   testing_support::ProcessOptions options = install.ProcessOptionsFor();
   options.env["FAKE_MSI_CERTIFICATE"] = PackagePath("quillon-ab.der");

@@ -1,7 +1,8 @@
 // The whole upgrade cycle with real processes: the application leaves a signed package and asks for
 // the upgrade with the magic restart code, or a package is left from an earlier run; the parent
 // moves, verifies and hands it to the real Windows Installer, which installs it after the launcher
-// has ended. Also in temporary directories whose path the command interpreter could misread.
+// has ended. Also in temporary directories whose path the command interpreter could misread or the
+// code page cannot spell, and with programs planted where a search by bare name would find them.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -33,10 +34,28 @@ void ExpectInstalled(const InstalledProduct& product, const std::string& name) {
   EXPECT_EQ("STARTAFTERINSTALL=1\r\n", ReadFileBytes(product.markerPath()));
 }
 
-TEST(UpgradeCycle, InstallsThePackageTheApplicationLeftWhenItEndsWithTheRestartCode) {
+struct CycleCase {
+  const char* what;
+  std::wstring tempName;  // a directory of this name in the launcher's own temporary directory; empty: none
+  const char* package;    // also the product's name
+};
+
+void PrintTo(const CycleCase& c, std::ostream* os) { *os << c.what; }
+
+class UpgradeCycleIn : public ::testing::TestWithParam<CycleCase> {};
+
+TEST_P(UpgradeCycleIn, InstallsThePackageTheApplicationLeftWhenItEndsWithTheRestartCode) {
+  const CycleCase& c = GetParam();
   LauncherInstall install;
-  InstalledProduct product("install-cycle");
-  install.SetScenario("copy-to-pending=" + PackagePath("install-cycle.msi") + "\nmain=exit:131415\n");
+  if (!c.tempName.empty()) {
+    ASSERT_EQ(1252u, GetACP()) << "the name is chosen for the Western European code page";
+    const std::wstring temp = testing_support::Wide(install.tempDir()) + c.tempName + L"\\";
+    ASSERT_TRUE(CreateDirectoryW(temp.c_str(), nullptr));
+    install.SetTempDir(temp);
+  }
+  SCOPED_TRACE("temporary directory as the launcher spells it: " + install.tempDir());
+  InstalledProduct product(c.package);
+  install.SetScenario("copy-to-pending=" + PackagePath(std::string(c.package) + ".msi") + "\nmain=exit:131415\n");
 
   EXPECT_EQ(131415u, install.Run());
   EXPECT_THAT(install.ParentLog(),
@@ -44,16 +63,45 @@ TEST(UpgradeCycle, InstallsThePackageTheApplicationLeftWhenItEndsWithTheRestartC
                   Concat(Concat(launcher_tests::ParentPrologue(install), launcher_tests::SupervisionLines(install)),
                          {kMagicRestartLine}),
                   Concat(InstallerStartLines(install.installerPath()), {kStopBanner}))));
+  EXPECT_THAT(install.ChildLog(), Contains(launcher_tests::kStartBanner));
   EXPECT_THAT(install.Record(), Contains("copy-to-pending " + install.pendingPath() + " ok"));
   EXPECT_FALSE(FileExists(install.pendingPath()));
-  EXPECT_TRUE(HoldsPackage(install.installerPath(), "install-cycle.msi"));
-  ExpectInstalled(product, "install-cycle");
+  EXPECT_TRUE(HoldsPackage(install.installerPath(), std::string(c.package) + ".msi"));
+  ExpectInstalled(product, c.package);
 
   // The next start finds the used package, removes it, and runs the application as usual.
   install.SetScenario("main=return\n");
   EXPECT_EQ(0u, install.Run());
   EXPECT_THAT(install.ParentLog(), Contains("INFO | Removed old installer"));
   EXPECT_FALSE(FileExists(install.installerPath()));
+}
+
+// Ł and ź are missing from the Western European code page: the launcher works through the
+// directory's short form.
+INSTANTIATE_TEST_SUITE_P(TemporaryDirectories, UpgradeCycleIn,
+                         ::testing::Values(CycleCase{"its own", L"", "install-cycle"},
+                                           CycleCase{"a letter outside the code page", L"\u0141\u00f3d\u017a",
+                                                     "install-unspellable-temp"}));
+
+// A cmd.exe and an msiexec.exe that a search by bare name would find first never run.
+TEST(UpgradeCycle, StartsTheInstallerFromTheSystemDirectoryOnly) {
+  LauncherInstall install;
+  InstalledProduct product("install-planted-programs");
+  CopyPackage("install-planted-programs.msi", install.pendingPath());
+  std::vector<std::string> planted;
+  for (const std::string& dir : {install.installDir(), install.workDir()}) {
+    for (const char* name : {"cmd.exe", "msiexec.exe"}) {
+      testing_support::CopyFileOrFail(launcher_tests::BuiltFile("planted_program.exe"), dir + name);
+      planted.push_back(dir + name);
+    }
+  }
+
+  EXPECT_EQ(0u, install.Run());
+  EXPECT_THAT(install.ParentLog(),
+              ElementsAreArray(Concat(Concat({kStartBanner}, InstallerStartLines(install.installerPath())),
+                                      {"INFO | Installing upgrade and triggering boot", kStopBanner})));
+  ExpectInstalled(product, "install-planted-programs");
+  for (const std::string& program : planted) EXPECT_FALSE(FileExists(program + ".ran")) << program << " ran";
 }
 
 TEST(UpgradeCycle, InstallsAPackageLeftFromAnEarlierRunBeforeAnyChildStarts) {
@@ -75,17 +123,17 @@ TEST(UpgradeCycle, InstallsAPackageLeftFromAnEarlierRunBeforeAnyChildStarts) {
 }
 
 struct TempDirCase {
-  const char* label;    // the temporary directory's name starts with it
+  std::wstring label;   // the temporary directory's name starts with it
   const char* package;  // also the product's name
 };
 
-void PrintTo(const TempDirCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const TempDirCase& c, std::ostream* os) { *os << testing_support::Utf8(c.label); }
 
 class UpgradeTempDir : public ::testing::TestWithParam<TempDirCase> {};
 
 TEST_P(UpgradeTempDir, HandsTheWholePathToTheInstallerAndRunsNothingElse) {
   LauncherInstall install;
-  const testing_support::ScopedTempDir temp(GetParam().label);
+  const testing_support::ScopedTempDir temp(testing_support::Ansi(GetParam().label));
   install.SetTempDir(temp.path());
   InstalledProduct product(GetParam().package);
   const std::string installerPath = temp / launcher::kInstallerPackageName;
@@ -101,9 +149,11 @@ TEST_P(UpgradeTempDir, HandsTheWholePathToTheInstallerAndRunsNothingElse) {
   EXPECT_FALSE(FileExists(install.workDir() + "pwned"));
 }
 
-INSTANTIATE_TEST_SUITE_P(BlankAndAmpersand, UpgradeTempDir,
-                         ::testing::Values(TempDirCase{"temp with blank", "install-blank-temp"},
-                                           TempDirCase{"a&mkdir pwned&b", "install-ampersand-temp"}));
+// é is in the Western European code page: its path is used as it is.
+INSTANTIATE_TEST_SUITE_P(BlankAmpersandAndAccent, UpgradeTempDir,
+                         ::testing::Values(TempDirCase{L"temp with blank", "install-blank-temp"},
+                                           TempDirCase{L"a&mkdir pwned&b", "install-ampersand-temp"},
+                                           TempDirCase{L"temp \u00e9 & blank", "install-accented-temp"}));
 
 }  // namespace
 }  // namespace upgrade_tests
