@@ -258,6 +258,11 @@ bool CloseMessageBox(const std::string& title, std::string* text, DWORD millisec
           GetWindowTextA(child, buffer, sizeof buffer);
           if (buffer[0] != '\0') *text = buffer;
         }
+        // The box can be found before its text is set: read it again until it is there.
+        if (text->empty() && static_cast<LONG>(deadline - GetTickCount()) > 0) {
+          Sleep(20);
+          continue;
+        }
       }
       PostMessageA(box, WM_COMMAND, IDOK, 0);
       // Gone before the next test looks for a box of the same title, or it would read this one again.
