@@ -1,5 +1,5 @@
 // An msi.dll planted beside the launcher and in its working directory is never loaded, even where
-// Wine would prefer a DLL of that name to its own (WINEDLLOVERRIDES=msi=n, set by CTest): the
+// Wine would prefer a DLL of that name to its own (WINEDLLOVERRIDES=msi=n,b, set by CTest): the
 // launcher loads platform DLLs from the system directory only. The planted one would report a bad
 // hash and record its call; the platform's reads the package's real signer.
 #include <gmock/gmock.h>
@@ -20,7 +20,7 @@ using testing_support::FileExists;
 TEST(PlantedLibrary, BesideTheLauncherOrInItsWorkingDirectoryIsNotLoaded) {
   char overrides[64] = {};
   GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
-  ASSERT_STREQ("msi=n", overrides) << "start this program through CTest, which sets the DLL override";
+  ASSERT_STREQ("msi=n,b", overrides) << "start this program through CTest, which sets the DLL override";
   LauncherInstall install;
   CopyPackage("signed-by-quillon.msi", install.pendingPath());
   for (const std::string& dir : {install.installDir(), install.workDir()}) {

@@ -1,8 +1,8 @@
 // A signed package changed after signing, at the launcher's start-up. Wine's file-signature function
 // does not check the hash, so a stand-in msi.dll in the system directory, the only place the
 // launcher loads it from, answers as Windows does: the signer's real certificate together with
-// TRUST_E_BAD_DIGEST. Wine uses a DLL there instead of its own only under WINEDLLOVERRIDES=msi=n,
-// which CTest sets for this program.
+// TRUST_E_BAD_DIGEST. Wine uses a DLL there instead of its own only under the override
+// WINEDLLOVERRIDES=msi=n,b, which CTest sets for this program.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -22,7 +22,7 @@ using testing_support::FileExists;
 TEST(TamperedPackage, IsRejectedAndDeletedThoughItsCertificateNamesTheExpectedSigner) {
   char overrides[64] = {};
   GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
-  ASSERT_STREQ("msi=n", overrides) << "start this program through CTest, which sets the DLL override";
+  ASSERT_STREQ("msi=n,b", overrides) << "start this program through CTest, which sets the DLL override";
   LauncherInstall install;
   CopyPackage("tampered.msi", install.pendingPath());
   const SystemDllStandIn standIn(launcher_tests::BuiltFile("fake_msi.dll"), "msi.dll");
