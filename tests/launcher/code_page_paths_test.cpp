@@ -19,14 +19,6 @@ using testing_support::Wide;
 // "Łódź": Ł and ź are missing from the Western European code page, ó is in it.
 const std::wstring kUnspellable = L"\u0141\u00f3d\u017a";
 
-std::vector<std::string> Options(const LauncherInstall& install) {
-  std::vector<std::string> options;
-  for (const auto& line : install.Record()) {
-    if (line.rfind("option ", 0) == 0) options.push_back(line.substr(7));
-  }
-  return options;
-}
-
 // The long form of an existing path, so that a test can show which directory a short form names.
 std::wstring LongForm(const std::string& path) {
   wchar_t longForm[1024] = {};

@@ -33,14 +33,6 @@ class BrandingValue {
   ~BrandingValue() { RegDeleteKeyA(HKEY_CURRENT_USER, kBrandingKey); }
 };
 
-std::vector<std::string> Options(const LauncherInstall& install) {
-  std::vector<std::string> options;
-  for (const auto& line : install.Record()) {
-    if (line.rfind("option ", 0) == 0) options.push_back(line.substr(7));
-  }
-  return options;
-}
-
 std::vector<std::string> LoadLines(const LauncherInstall& install) {
   const std::string bin = install.installDir() + "jre\\bin\\";
   return {"INFO | Launching JVM", "INFO | Loading msvcr:", "INFO | " + bin + "msvcr100.dll",

@@ -9,6 +9,14 @@ using testing_support::MakeDirs;
 
 std::string BuiltFile(const std::string& name) { return testing_support::ProgramDir() + name; }
 
+std::string DirOfLength(const std::string& base, size_t length) {
+  std::string dir = base;
+  while (dir.size() + 1 < length) dir += dir.size() - dir.rfind('\\') > 200 ? '\\' : 'd';
+  dir.resize(length - 1);
+  if (dir.back() == '\\') dir.back() = 'd';
+  return dir + "\\";
+}
+
 LauncherInstall::LauncherInstall(const InstallOptions& options) : root_("root"), work_("work"), temp_("temp") {
   std::string label = options.label;
   if (options.programPathLength != 0) {

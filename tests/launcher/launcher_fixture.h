@@ -77,6 +77,10 @@ class LauncherInstall {
 // Strips the time stamp of each line: "INFO  | text" becomes "INFO | text".
 std::vector<std::string> LogEntries(const std::string& content);
 
+// A directory path of exactly `length` characters with its trailing backslash, below base, in
+// names short enough for any file system.
+std::string DirOfLength(const std::string& base, size_t length);
+
 // Full path of a file the build put beside the tests.
 std::string BuiltFile(const std::string& name);
 

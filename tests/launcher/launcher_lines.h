@@ -1,4 +1,4 @@
-// Log lines the end-to-end tests expect again and again.
+// Log lines and runtime options the end-to-end tests expect again and again.
 #pragma once
 
 #include <string>
@@ -27,6 +27,15 @@ inline std::vector<std::string> SupervisionLines(const LauncherInstall& install)
   return {"INFO | Starting JVM-launching process", "INFO | " + install.programPath(),
           "INFO | Creating child process",         "INFO | \"" + install.programPath() + "\" forked",
           "INFO | Waiting for JVM to exit",        "INFO | JVM has exited"};
+}
+
+// The options the fake runtime received, in order.
+inline std::vector<std::string> Options(const LauncherInstall& install) {
+  std::vector<std::string> options;
+  for (const auto& line : install.Record()) {
+    if (line.rfind("option ", 0) == 0) options.push_back(line.substr(7));
+  }
+  return options;
 }
 
 inline std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& second) {

@@ -7,8 +7,8 @@ namespace launcher_tests {
 ModuleNameOverride::ModuleNameOverride(std::wstring name) : name_(std::move(name)) {
   const HMODULE self = GetModuleHandleW(nullptr);
   PROCESS_BASIC_INFORMATION process = {};
-  if (!NT_SUCCESS(NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof process,
-                                            nullptr))) {
+  if (!NT_SUCCESS(
+          NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof process, nullptr))) {
     ADD_FAILURE() << "the test program's own process information is not available";
     return;
   }

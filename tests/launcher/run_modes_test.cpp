@@ -81,17 +81,6 @@ TEST(ParentRun, WithoutALogBehavesTheSameAndWritesNothing) {
   EXPECT_FALSE(FileExists(missing));
 }
 
-// A directory of exactly `length` characters with its trailing backslash, made below base.
-std::string DirOfLength(const std::string& base, size_t length) {
-  std::string dir = base;
-  while (dir.size() + 1 < length) dir += dir.size() - dir.rfind('\\') > 200 ? '\\' : 'd';
-  dir = dir.substr(0, length - 1);
-  if (dir.back() == '\\') dir.back() = 'd';
-  dir += "\\";
-  testing_support::MakeDirs(dir);
-  return dir;
-}
-
 // Around 236 characters the parent's log path fills the path buffer, and no room is left for the
 // child's "2". The child must then keep no log rather than write into the parent's; one character
 // more and no stage-file path can be formed, and the parent still hands on the child's exit code.
@@ -109,7 +98,9 @@ TEST(ParentRun, ALongTemporaryDirectoryNeverHasTheChildWriteTheParentsLog) {
                {237, "main=exit:131415", 131415, false, false}};
   for (const Case& c : cases) {
     LauncherInstall install;
-    install.SetTempDir(DirOfLength(install.tempDir(), c.tempLength));
+    const std::string temp = DirOfLength(install.tempDir(), c.tempLength);
+    testing_support::MakeDirs(temp);
+    install.SetTempDir(temp);
     install.SetScenario(std::string(c.scenario) + "\n");
     EXPECT_EQ(c.code, install.Run()) << c.tempLength;
     EXPECT_THAT(install.Record(), Contains(std::string("exit ") + std::to_string(c.code))) << c.tempLength;

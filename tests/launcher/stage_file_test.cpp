@@ -29,12 +29,6 @@ class TempDirOverride {
   std::wstring old_;
 };
 
-std::string DirOfLength(const std::string& base, size_t length) {
-  std::string dir = base;
-  while (dir.size() + 1 < length) dir += 'd';
-  return dir.substr(0, length - 1) + "\\";
-}
-
 class StageFileTest : public ::testing::Test {
  protected:
   ~StageFileTest() override {
