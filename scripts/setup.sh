@@ -9,6 +9,8 @@ packages=(
   xvfb xauth x11-utils
   msitools wixl osslsigncode openssl
   googletest openjdk-17-jdk-headless libz-mingw-w64-dev
+  # The real test runtime (Avian) is built from source: its makefile, host tools and class library.
+  make g++ git
 )
 
 stable=$(. /etc/os-release && echo "${VERSION_CODENAME:-stable}")

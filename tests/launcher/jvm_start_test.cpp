@@ -18,27 +18,6 @@ using testing_support::CloseMessageBox;
 using testing_support::FileExists;
 using testing_support::Process;
 
-constexpr char kBrandingKey[] = "Software\\Quillon\\Quillon Attendant";
-
-// The installation's real branding value, set for one test and removed afterwards.
-class BrandingValue {
- public:
-  explicit BrandingValue(const std::string& text) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, kBrandingKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegSetValueExA(key, "BrandingKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                   static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
-  }
-  ~BrandingValue() { RegDeleteKeyA(HKEY_CURRENT_USER, kBrandingKey); }
-};
-
-std::vector<std::string> LoadLines(const LauncherInstall& install) {
-  const std::string bin = install.installDir() + "jre\\bin\\";
-  return {"INFO | Launching JVM", "INFO | Loading msvcr:", "INFO | " + bin + "msvcr100.dll",
-          "INFO | Loading JVM:", "INFO | " + bin + "server\\jvm.dll"};
-}
-
 TEST(JvmStart, HandsTheFiveOptionsInOrderAndRunsMain) {
   BrandingValue branding("Brand of the house");
   LauncherInstall install;
@@ -47,9 +26,10 @@ TEST(JvmStart, HandsTheFiveOptionsInOrderAndRunsMain) {
       Options(install),
       ElementsAre("-Djava.class.path=app\\bootloader.jar", "-Dqmr.msi=true", "-Dqmr.pending=" + install.pendingPath(),
                   "-Dqmr.branding=Brand of the house", "-Dqmr.logofile=" + install.installDir() + "logo.png"));
-  EXPECT_THAT(install.ChildLog(),
-              ElementsAreArray(Concat(Concat({kStartBanner, "INFO | Branding: Brand of the house"}, LoadLines(install)),
-                                      {kStopBanner})));
+  EXPECT_THAT(
+      install.ChildLog(),
+      ElementsAreArray(
+          Concat(Concat({kStartBanner, "INFO | Branding: Brand of the house"}, JvmLoadLines(install)), {kStopBanner})));
   EXPECT_THAT(install.Record(),
               ElementsAre("JNI_CreateJavaVM version=0x10008 nOptions=5 ignoreUnrecognized=0", ::testing::_,
                           ::testing::_, ::testing::_, ::testing::_, ::testing::_, "FindClass se/quillon/varn/Varn",
@@ -72,7 +52,7 @@ TEST(JvmStart, LogsMissingBrandingAndGoesOn) {
   EXPECT_EQ(0u, install.Run("forked"));
   EXPECT_THAT(install.ChildLog(), ElementsAreArray(Concat(Concat({kStartBanner, "ERROR | Could not open registry key",
                                                                   "WARN | Failed to get branding"},
-                                                                 LoadLines(install)),
+                                                                 JvmLoadLines(install)),
                                                           {kStopBanner})));
 }
 
@@ -141,7 +121,7 @@ TEST_P(JvmStartFailure, LogsAndAlertsAndEndsWithOne) {
 
   std::vector<std::string> expected = {kStartBanner, "ERROR | Could not open registry key",
                                        "WARN | Failed to get branding"};
-  expected = Concat(expected, LoadLines(install));
+  expected = Concat(expected, JvmLoadLines(install));
   if (failure.runtime == Runtime::kNone) expected.insert(expected.begin() + 6, "ERROR | Unable to load msvcr100");
   std::vector<std::string> tail;
   for (std::string line : failure.lines) {

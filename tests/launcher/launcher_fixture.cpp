@@ -17,7 +17,21 @@ std::string DirOfLength(const std::string& base, size_t length) {
   return dir + "\\";
 }
 
-LauncherInstall::LauncherInstall(const InstallOptions& options) : root_("root"), work_("work"), temp_("temp") {
+namespace {
+
+constexpr char kBrandingKey[] = "Software\\Quillon\\Quillon Attendant";
+
+// Where the build puts the real runtime, laid out as a jre folder.
+std::string RealJre() { return BuiltFile("real-jre\\"); }
+
+}  // namespace
+
+LauncherInstall::LauncherInstall(const InstallOptions& options)
+    : root_("root"),
+      work_("work"),
+      temp_("temp"),
+      real_(options.runtime == Runtime::kReal),
+      appBesideProgram_(options.appBesideProgram) {
   std::string label = options.label;
   if (options.programPathLength != 0) {
     const size_t fixed = root_.path().size() + 1 + std::string("AttendantLauncher.exe").size();
@@ -65,16 +79,27 @@ LauncherInstall::LauncherInstall(const InstallOptions& options) : root_("root"),
       CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
       CopyFileOrFail(BuiltFile("foreign64.dll"), bin + "server\\jvm.dll");
       break;
+    case Runtime::kReal:
+      CopyFileOrFail(RealJre() + "bin\\msvcr100.dll", bin + "msvcr100.dll");
+      CopyFileOrFail(RealJre() + "bin\\server\\jvm.dll", bin + "server\\jvm.dll");
+      CopyFileOrFail(RealJre() + "bin\\server\\avian.dll", bin + "server\\avian.dll");
+      break;
+    case Runtime::kForwarderToFake:
+      CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
+      CopyFileOrFail(RealJre() + "bin\\server\\jvm.dll", bin + "server\\jvm.dll");
+      CopyFileOrFail(BuiltFile("jvm.dll"), bin + "server\\avian.dll");
+      break;
   }
   if (options.jar) {
-    MakeDirs(work_.path() + "app\\");
+    MakeDirs(appDir() + "app\\");
+    if (real_) CopyFileOrFail(BuiltFile("varn-app\\bootloader.jar"), appDir() + "app\\bootloader.jar");
     SetScenario("main=return\n");
   }
 }
 
 void LauncherInstall::SetScenario(const std::string& scenario) {
-  MakeDirs(work_.path() + "app\\");
-  testing_support::WriteFileBytes(work_ / "app\\bootloader.jar", scenario);
+  MakeDirs(appDir() + "app\\");
+  testing_support::WriteFileBytes(appDir() + (real_ ? "app\\scenario.txt" : "app\\bootloader.jar"), scenario);
 }
 
 void LauncherInstall::SetTempDir(const std::wstring& dir) {
@@ -84,7 +109,7 @@ void LauncherInstall::SetTempDir(const std::wstring& dir) {
 
 testing_support::ProcessOptions LauncherInstall::ProcessOptionsFor() const {
   testing_support::ProcessOptions options;
-  options.workingDir = work_.path();
+  options.workingDir = startDir();
   const std::wstring temp = tempOverrideLong_.empty() ? testing_support::Wide(tempDir()) : tempOverrideLong_;
   options.wideEnv[L"TMP"] = temp;
   options.wideEnv[L"TEMP"] = temp;
@@ -99,7 +124,7 @@ std::wstring LauncherInstall::CommandLine(const std::string& arguments) const {
 }
 
 DWORD LauncherInstall::Run(const std::string& arguments) {
-  return testing_support::RunProcess(CommandLine(arguments), ProcessOptionsFor());
+  return testing_support::RunProcess(CommandLine(arguments), ProcessOptionsFor(), runTimeout());
 }
 
 std::vector<std::string> LogEntries(const std::string& content) {
@@ -137,5 +162,19 @@ std::vector<std::string> LauncherInstall::Record() const {
   }
   return lines;
 }
+
+BrandingValue::BrandingValue(const std::string& text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kBrandingKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    ADD_FAILURE() << "cannot create the branding key";
+    return;
+  }
+  RegSetValueExA(key, "BrandingKey", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 static_cast<DWORD>(text.size() + 1));
+  RegCloseKey(key);
+}
+
+BrandingValue::~BrandingValue() { RegDeleteKeyA(HKEY_CURRENT_USER, kBrandingKey); }
 
 }  // namespace launcher_tests

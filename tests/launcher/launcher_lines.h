@@ -38,6 +38,13 @@ inline std::vector<std::string> Options(const LauncherInstall& install) {
   return options;
 }
 
+// The five lines a child writes before the application runs.
+inline std::vector<std::string> JvmLoadLines(const LauncherInstall& install) {
+  const std::string bin = install.installDir() + "jre\\bin\\";
+  return {"INFO | Launching JVM", "INFO | Loading msvcr:", "INFO | " + bin + "msvcr100.dll",
+          "INFO | Loading JVM:", "INFO | " + bin + "server\\jvm.dll"};
+}
+
 inline std::vector<std::string> Concat(std::vector<std::string> first, const std::vector<std::string>& second) {
   first.insert(first.end(), second.begin(), second.end());
   return first;

@@ -88,7 +88,7 @@ openssl x509 -in "$work/quillon-ab.pem" -outform DER -out "$out/quillon-ab.der"
 
 # Packages that are installed for real: one each, so that no two tests install the same product.
 for name in install-in-process install-cycle install-at-startup install-blank-temp install-ampersand-temp \
-  install-accented-temp install-unspellable-temp install-planted-programs; do
+  install-accented-temp install-unspellable-temp install-planted-programs install-real-vm; do
   package "$name" "Quillon upgrade test $name"
   sign "$work/$name.msi" quillon-ab "$out/$name.msi"
 done

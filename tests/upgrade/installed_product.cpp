@@ -60,4 +60,10 @@ bool InstalledProduct::WaitUntilInstalled(DWORD milliseconds) const {
   return WaitForInstallerToEnd(milliseconds);
 }
 
+void ExpectInstalled(const InstalledProduct& product, const std::string& name) {
+  ASSERT_TRUE(product.WaitUntilInstalled()) << name << " was not installed";
+  EXPECT_EQ("payload of " + name + "\r\n", testing_support::ReadFileBytes(product.payloadPath()));
+  EXPECT_EQ("STARTAFTERINSTALL=1\r\n", testing_support::ReadFileBytes(product.markerPath()));
+}
+
 }  // namespace upgrade_tests

@@ -29,6 +29,10 @@ class InstalledProduct {
   std::string dir_;
 };
 
+// Waits for the package NAME to be installed, and checks its payload and that it was told to start
+// the application again.
+void ExpectInstalled(const InstalledProduct& product, const std::string& name);
+
 // Waits until no msiexec process runs in the prefix; false when one still runs after the time.
 bool WaitForInstallerToEnd(DWORD milliseconds = 120000);
 

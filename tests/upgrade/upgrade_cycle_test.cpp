@@ -28,12 +28,6 @@ using testing_support::ReadFileBytes;
 const char kMagicRestartLine[] = "INFO | JVM terminated with magic restart code. Starting automatic upgrade.";
 const char kOldPackageLine[] = "INFO | Found old installation package. Attempting to remove it:";
 
-void ExpectInstalled(const InstalledProduct& product, const std::string& name) {
-  ASSERT_TRUE(product.WaitUntilInstalled()) << name << " was not installed";
-  EXPECT_EQ("payload of " + name + "\r\n", ReadFileBytes(product.payloadPath()));
-  EXPECT_EQ("STARTAFTERINSTALL=1\r\n", ReadFileBytes(product.markerPath()));
-}
-
 struct CycleCase {
   const char* what;
   std::wstring tempName;  // a directory of this name in the launcher's own temporary directory; empty: none
