@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
   std::vector<double> ratios;
   std::vector<double> launcherTimes;
   std::vector<double> hostTimes;
+  std::vector<double> childTimes;
   for (int round = 0; round < rounds; ++round) {
     DeleteFileA((temp + "qmrat92171255414818.log").c_str());
     DeleteFileA((temp + "qmrat92171255414818.log2").c_str());
@@ -103,19 +104,23 @@ int main(int argc, char** argv) {
       started = TimeToMain(pipeName, launcher, work);
       bare = TimeToMain(pipeName, host, work);
     }
-    if (bare <= 0 || started <= 0) {
-      std::fprintf(stderr, "round %d failed (bare host %.3f s, launcher %.3f s)\n", round, bare, started);
+    // Where the time goes: the launcher's child on its own, without the parent.
+    const double childAlone = TimeToMain(pipeName, launcher + " forked", work);
+    if (bare <= 0 || started <= 0 || childAlone <= 0) {
+      std::fprintf(stderr, "round %d failed (bare host %.3f s, launcher %.3f s, child alone %.3f s)\n", round, bare,
+                   started, childAlone);
       return 1;
     }
     ratios.push_back(started / bare);
     launcherTimes.push_back(started);
     hostTimes.push_back(bare);
-    std::printf("round %2d: bare JNI host %.1f ms, launcher %.1f ms, ratio %.3f\n", round, bare * 1e3, started * 1e3,
-                started / bare);
+    childTimes.push_back(childAlone);
+    std::printf("round %2d: bare JNI host %.1f ms, launcher %.1f ms, ratio %.3f (child alone %.1f ms)\n", round,
+                bare * 1e3, started * 1e3, started / bare, childAlone * 1e3);
     std::fflush(stdout);
   }
-  std::printf("medians: bare JNI host %.1f ms, launcher %.1f ms\n", Median(hostTimes) * 1e3,
-              Median(launcherTimes) * 1e3);
+  std::printf("medians: bare JNI host %.1f ms, launcher %.1f ms, child alone %.1f ms\n", Median(hostTimes) * 1e3,
+              Median(launcherTimes) * 1e3, Median(childTimes) * 1e3);
   std::printf("median ratio (launcher / bare JNI host, to main running): %.3f over %d rounds\n", Median(ratios),
               rounds);
   return 0;
