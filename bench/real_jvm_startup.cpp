@@ -51,6 +51,26 @@ double TimeToMain(const std::string& pipeName, std::string command, const std::s
   return seconds;
 }
 
+// Seconds from starting a trivial program (nested_start's child mode) until it sets the named event:
+// what one more process costs, which is what the launcher's design adds to the bare host.
+double TimeToEvent(std::string command, const std::string& eventName) {
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+  if (event == nullptr) return -1;
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  const double start = Seconds();
+  double seconds = -1;
+  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    if (WaitForSingleObject(event, kWaitMilliseconds) == WAIT_OBJECT_0) seconds = Seconds() - start;
+    WaitForSingleObject(process.hProcess, kWaitMilliseconds);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+  CloseHandle(event);
+  return seconds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,10 +107,13 @@ int main(int argc, char** argv) {
   // The same option values the launcher hands over.
   const std::string host = "\"" + bin + "bare_jni_host.exe\" \"" + root + "jre\\bin\\server\\jvm.dll\" \"" + temp +
                            "qmrat91828571828932.dat\" \"" + root + "logo.png\"";
+  const std::string eventName = "QmrBenchRealStartup" + std::to_string(GetCurrentProcessId());
+  const std::string bareProcess = "\"" + bin + "nested_start.exe\" " + eventName + " child";
   std::vector<double> ratios;
   std::vector<double> launcherTimes;
   std::vector<double> hostTimes;
   std::vector<double> childTimes;
+  std::vector<double> processTimes;
   for (int round = 0; round < rounds; ++round) {
     DeleteFileA((temp + "qmrat92171255414818.log").c_str());
     DeleteFileA((temp + "qmrat92171255414818.log2").c_str());
@@ -104,23 +127,28 @@ int main(int argc, char** argv) {
       started = TimeToMain(pipeName, launcher, work);
       bare = TimeToMain(pipeName, host, work);
     }
-    // Where the time goes: the launcher's child on its own, without the parent.
+    // Where the time goes: the launcher's child on its own, without the parent, and one bare process.
     const double childAlone = TimeToMain(pipeName, launcher + " forked", work);
-    if (bare <= 0 || started <= 0 || childAlone <= 0) {
-      std::fprintf(stderr, "round %d failed (bare host %.3f s, launcher %.3f s, child alone %.3f s)\n", round, bare,
-                   started, childAlone);
+    const double oneProcess = TimeToEvent(bareProcess, eventName);
+    if (bare <= 0 || started <= 0 || childAlone <= 0 || oneProcess <= 0) {
+      std::fprintf(stderr, "round %d failed (bare host %.3f s, launcher %.3f s, child alone %.3f s, process %.3f s)\n",
+                   round, bare, started, childAlone, oneProcess);
       return 1;
     }
     ratios.push_back(started / bare);
     launcherTimes.push_back(started);
     hostTimes.push_back(bare);
     childTimes.push_back(childAlone);
-    std::printf("round %2d: bare JNI host %.1f ms, launcher %.1f ms, ratio %.3f (child alone %.1f ms)\n", round,
-                bare * 1e3, started * 1e3, started / bare, childAlone * 1e3);
+    processTimes.push_back(oneProcess);
+    std::printf(
+        "round %2d: bare JNI host %.1f ms, launcher %.1f ms, ratio %.3f (child alone %.1f ms, one bare process "
+        "%.1f ms)\n",
+        round, bare * 1e3, started * 1e3, started / bare, childAlone * 1e3, oneProcess * 1e3);
     std::fflush(stdout);
   }
-  std::printf("medians: bare JNI host %.1f ms, launcher %.1f ms, child alone %.1f ms\n", Median(hostTimes) * 1e3,
-              Median(launcherTimes) * 1e3, Median(childTimes) * 1e3);
+  std::printf("medians: bare JNI host %.1f ms, launcher %.1f ms, child alone %.1f ms, one bare process %.1f ms\n",
+              Median(hostTimes) * 1e3, Median(launcherTimes) * 1e3, Median(childTimes) * 1e3,
+              Median(processTimes) * 1e3);
   std::printf("median ratio (launcher / bare JNI host, to main running): %.3f over %d rounds\n", Median(ratios),
               rounds);
   return 0;
