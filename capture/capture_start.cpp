@@ -48,6 +48,11 @@ extern "C" int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_fo
                                                    device->grabber_filter, device->null_renderer))) {
     return -8;
   }
+  // Open leaves the field null when the graph refused the interface; there is nothing to run it with.
+  if (device->media_control == nullptr) {
+    log_row(DS_LEVEL_ERROR, "Not running graph, control does not exist");
+    return -9;
+  }
   if (FAILED(device->media_control->Run())) return -9;  // S_FALSE: still changing state, a success
   return 0;
 }

@@ -72,8 +72,11 @@ int ds_enum_formats(ds_capture_device* device, format_visitor visitor) {
   }
   for (int index = 0; index < count; ++index) {
     BYTE caps[kConfigCapsSize];
-    ScopedMediaType type;
-    if (FAILED(config->GetStreamCaps(index, type.receive(), caps)) || type.get() == nullptr) {
+    AM_MEDIA_TYPE* returned = nullptr;
+    const HRESULT hr = config->GetStreamCaps(index, &returned, caps);
+    // Only a successful call hands the media type over; what a failed one left behind is not ours.
+    ScopedMediaType type(SUCCEEDED(hr) ? returned : nullptr);
+    if (FAILED(hr) || type.get() == nullptr) {
       log_row(DS_LEVEL_ERROR, "Failed to read format");
       continue;
     }

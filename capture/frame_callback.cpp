@@ -28,8 +28,11 @@ STDMETHODIMP FrameCB::SampleCB(double, IMediaSample* sample) {
 STDMETHODIMP FrameCB::BufferCB(double, BYTE* bytes, long size) { return HandleFrame(bytes, size); }
 
 HRESULT FrameCB::HandleFrame(BYTE* bytes, long size) {
-  // The interface requires a function in every record; one without is treated like no record.
-  if (callback_ == nullptr || callback_->callback == nullptr) return S_FALSE;
-  callback_->callback(bytes, size);
+  if (callback_ == nullptr) return S_FALSE;
+  // One read per frame: the caller may change its function between frames, and a second read could
+  // see null after the test. The interface requires a function; without one the frame is dropped.
+  const ds_frame_function function = *static_cast<const volatile ds_frame_function*>(&callback_->callback);
+  if (function == nullptr) return S_FALSE;
+  function(bytes, size);
   return S_OK;
 }

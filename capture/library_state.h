@@ -9,6 +9,8 @@ extern "C" {
 #endif
 
 extern unsigned char ds_initialized;
+// Whether ds_init's CoInitialize succeeded, so ds_deinit owes COM exactly one CoUninitialize.
+extern unsigned char ds_com_initialized;
 extern ds_log_callback* ds_logger;
 extern ll_entry_t* pOpenDevices;
 

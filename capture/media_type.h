@@ -10,12 +10,12 @@ void DeleteMediaType(AM_MEDIA_TYPE* type);
 // Frees a media type on every path out of a scope.
 class ScopedMediaType {
  public:
-  ScopedMediaType() = default;
+  // Takes ownership of a media type that a successful call returned.
+  explicit ScopedMediaType(AM_MEDIA_TYPE* type) : type_(type) {}
   ~ScopedMediaType() { DeleteMediaType(type_); }
   ScopedMediaType(const ScopedMediaType&) = delete;
   ScopedMediaType& operator=(const ScopedMediaType&) = delete;
 
-  AM_MEDIA_TYPE** receive() { return &type_; }
   AM_MEDIA_TYPE* get() const { return type_; }
 
  private:

@@ -216,13 +216,32 @@ class RefusingControl : public IMediaControl {
   IMediaControl* real_;
 };
 
-TEST_F(CaptureStart, ReturnsMinusNineWhenTheGraphDoesNotRun) {
-  Open({Rgb32(320, 240)});
-  device_.media_control = new RefusingControl(device_.media_control);  // takes over the record's reference
-  const ds_format request = {320, 240, 0};
-  EXPECT_EQ(-9, ds_start_capture(&device_, &request, nullptr));
-  EXPECT_NE(nullptr, device_.null_renderer);
-  EXPECT_EQ(0, Close());
+TEST_F(CaptureStart, ReturnsMinusNineWhenTheGraphCannotRun) {
+  const std::string no_control = "Not running graph, control does not exist";
+  const struct {
+    const char* what;
+    bool control;      // false: none, as an open whose query the graph refused leaves the record
+    int close_result;  // a missing control cannot stop the graph either
+  } cases[] = {{"control refuses to run", true, 0}, {"no control", false, 0x02}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Open({Rgb32(320, 240)});
+    if (c.control) {
+      device_.media_control = new RefusingControl(device_.media_control);  // takes over the record's reference
+    } else {
+      device_.media_control->Release();
+      device_.media_control = nullptr;
+    }
+    const ds_format request = {320, 240, 0};
+    EXPECT_EQ(-9, ds_start_capture(&device_, &request, nullptr));
+    EXPECT_EQ(c.control ? 0 : 1, log_.Count(no_control));
+    if (!c.control) {
+      EXPECT_TRUE(log_.Contains(5, no_control));
+    }
+    EXPECT_NE(nullptr, device_.null_renderer);
+    EXPECT_EQ(c.close_result, Close());
+    EXPECT_EQ(0, camera_->stats().framesSent);
+  }
 }
 
 TEST_F(CaptureStart, DropsFramesWithoutACallbackFunction) {
@@ -257,6 +276,25 @@ TEST(FrameCallbackObject, AnswersForItsTwoInterfacesOnly) {
     EXPECT_EQ(1u, frame_cb.Release());
     EXPECT_EQ(1u, frame_cb.Release());  // never destroys the object
   }
+}
+
+int other_calls = 0;
+void QMR_CDECL CountOtherCall(void*, long) { ++other_calls; }
+
+TEST(FrameCallbackObject, TakesTheRecordsFunctionAnewForEveryFrame) {
+  BYTE frame[8] = {};
+  ds_frame_callback record = {&CountCall};
+  FrameCB frame_cb(&record);
+  calls = other_calls = 0;
+  EXPECT_EQ(S_OK, frame_cb.BufferCB(0.0, frame, 8));
+  record.callback = &CountOtherCall;
+  EXPECT_EQ(S_OK, frame_cb.BufferCB(0.1, frame, 8));
+  record.callback = nullptr;
+  EXPECT_EQ(S_FALSE, frame_cb.BufferCB(0.2, frame, 8));
+  record.callback = &CountCall;
+  EXPECT_EQ(S_OK, frame_cb.BufferCB(0.3, frame, 8));
+  EXPECT_EQ(2, calls);
+  EXPECT_EQ(1, other_calls);
 }
 
 TEST(FrameCallbackObject, CallsTheFunctionOnlyWhenThereIsOne) {

@@ -1,8 +1,14 @@
 // qmr_dshow.dll as a foreign-function caller sees it: the export names, the cdecl convention, and the
 // results of the library frame's exports.
+#include <dshow.h>
 #include <gtest/gtest.h>
+#include <wrl/client.h>
+
+#include <thread>
+#include <vector>
 
 #include "capture_dll.h"
+#include "log_recorder.h"
 #include "qmr_dshow.h"
 
 namespace capture_tests {
@@ -10,8 +16,6 @@ namespace {
 
 const char* const kExports[] = {"ds_init",         "ds_deinit",  "ds_set_logger",
                                 "ds_list_devices", "ds_is_open", "ds_num_open_devices"};
-// Not exported until they exist, rather than faked.
-const char* const kNotYet[] = {"ds_open_device", "ds_close_device", "ds_start_capture", "ds_vflip_32"};
 
 TEST(ExportTable, HasThePlainNamesAndNoDecoratedOnes) {
   CaptureDll dll;
@@ -66,6 +70,52 @@ TEST(InitDeinit, InitialisesComOnTheCallingThread) {
   EXPECT_EQ(0, ds_deinit());
   EXPECT_EQ(S_OK, CoInitialize(nullptr));
   CoUninitialize();
+}
+
+// What COM says of the calling thread: its apartment, or CO_E_NOTINITIALIZED.
+HRESULT ThreadApartment(APTTYPE* type) {
+  APTTYPEQUALIFIER qualifier;
+  return CoGetApartmentType(type, &qualifier);
+}
+
+TEST(InitDeinit, LeaveTheThreadsComAsTheCallerHadIt) {
+  const struct {
+    const char* what;
+    HRESULT (*prepare)();  // the caller's own COM set-up on the thread
+    HRESULT after;         // CoGetApartmentType after ds_init and ds_deinit
+    APTTYPE apartment;
+    bool refused;  // ds_init's CoInitialize refused and logged
+  } cases[] = {
+      {"fresh thread", [] { return S_OK; }, CO_E_NOTINITIALIZED, APTTYPE_CURRENT, false},
+      {"caller's single-threaded apartment", [] { return CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }, S_OK,
+       APTTYPE_STA, false},
+      {"caller's multithreaded apartment", [] { return CoInitializeEx(nullptr, COINIT_MULTITHREADED); }, S_OK,
+       APTTYPE_MTA, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::thread([&c] {
+      LogRecorder log;
+      const HRESULT prepared = c.prepare();
+      ASSERT_EQ(S_OK, prepared);
+      EXPECT_EQ(0, ds_init());
+      EXPECT_EQ(0, ds_deinit());
+      APTTYPE apartment = APTTYPE_CURRENT;
+      EXPECT_EQ(c.after, ThreadApartment(&apartment));
+      if (SUCCEEDED(c.after)) {
+        // The process's first single-threaded apartment is its main one.
+        EXPECT_EQ(c.apartment, apartment == APTTYPE_MAINSTA ? APTTYPE_STA : apartment);
+        // The caller's COM still works on the thread.
+        Microsoft::WRL::ComPtr<IGraphBuilder> graph;
+        EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)));
+        graph.Reset();
+        CoUninitialize();
+        EXPECT_EQ(CO_E_NOTINITIALIZED, ThreadApartment(&apartment));  // the caller's one init, and no more
+      }
+      const std::vector<LogEntry> refusal = {{4, "CoInitialize refused (0x80010106): COM stays as the thread had it"}};
+      EXPECT_EQ(c.refused ? refusal : std::vector<LogEntry>{}, log.entries());
+    }).join();
+  }
 }
 
 TEST(SetLogger, AlwaysReturnsZero) {

@@ -93,6 +93,21 @@ TEST_F(CaptureFormats, RefusesOtherPixelFormatsAndFormatTypesWithTheirMessages) 
   EXPECT_EQ(0x30323449u, device_.formats[1].fourcc);
 }
 
+TEST_F(CaptureFormats, FreesNothingThatAFailedReadLeftBehind) {
+  Capability stray = Rgb32(640, 480);
+  stray.readFails = true;
+  stray.readLeavesType = true;
+  Open({stray, Rgb32(320, 240)});
+  EXPECT_THAT(FormatLog(), ElementsAre(LogEntry{5, "Failed to read format"}));
+  ASSERT_EQ(1u, device_.format_count);
+  EXPECT_EQ(320, device_.formats[0].width);
+  // Applying a format reads every capability again.
+  const ds_format request = {320, 240, 0};
+  EXPECT_EQ(0, ds_set_format(&device_, &request));
+  EXPECT_EQ(2, camera_->stats().strayTypesLeft);
+  EXPECT_EQ(0, camera_->stats().strayTypesFreed);
+}
+
 TEST_F(CaptureFormats, NeverReadsAShortOrMissingFormatBlock) {
   Capability short_block = Rgb32(640, 480);
   short_block.blockSize = 72;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "capture_fixture.h"
 #include "class_override.h"
@@ -122,17 +124,90 @@ TEST_F(DeviceOpen, FailsWithThreeWithoutAnyCamera) {
   EXPECT_TRUE(AllPointersNull(device));
 }
 
-TEST_F(DeviceOpen, GoesOnPastADeviceWhoseFilterCannotBeBound) {
-  CameraConfig broken = Device(L"Twin");
-  broken.createFails = true;
-  VirtualCamera first(broken);
-  VirtualCamera second(Device(L"Twin"));
-  ds_capture_device device = {};
-  SetText(device.name, 128, L"Twin");
-  EXPECT_EQ(0, ds_open_device(&device));
-  EXPECT_EQ(2, log_.Count("Found device using 'Twin'"));
-  EXPECT_EQ(1, second.stats().filtersAlive);
-  EXPECT_EQ(0x30, ds_close_device(&device));
+TEST_F(DeviceOpen, GoesOnPastADeviceThatCannotBeReadOrBound) {
+  const struct {
+    const char* what;
+    bool storage_fails;
+    bool create_fails;
+    std::vector<LogEntry> search;  // what the look-up logs after "Looking for device"
+  } cases[] = {
+      {"properties cannot be read",
+       true,
+       false,
+       {{4, "Failed to bind to storage (GetCameraFilter)"}, {3, "Found device using 'Twin'"}}},
+      {"filter cannot be bound", false, true, {{3, "Found device using 'Twin'"}, {3, "Found device using 'Twin'"}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    CameraConfig broken = Device(L"Twin");
+    broken.bindStorageFails = c.storage_fails;
+    broken.createFails = c.create_fails;
+    VirtualCamera first(broken);
+    VirtualCamera second(Device(L"Twin"));
+    ds_capture_device device = {};
+    SetText(device.name, 128, L"Twin");
+    log_.Clear();
+    EXPECT_EQ(0, ds_open_device(&device));
+    const std::vector<LogEntry> search(log_.entries().begin() + 3, log_.entries().begin() + 3 + c.search.size());
+    EXPECT_EQ(c.search, search);
+    EXPECT_EQ(0, first.stats().filtersAlive);
+    EXPECT_EQ(1, second.stats().filtersAlive);
+    EXPECT_EQ(0x30, ds_close_device(&device));
+  }
+}
+
+TEST_F(DeviceOpen, FindsADeviceWithoutPathByItsDescriptionBeforeItsFriendlyName) {
+  CameraConfig described = Device(L"Friendly");
+  described.description = L"Described";
+  VirtualCamera camera(described);
+  const struct {
+    const wchar_t* name;
+    int result;
+  } cases[] = {
+      {L"Described", 0}, {L"Friendly", 3},  // the friendly name serves only a device whose description cannot be read
+  };
+  for (const auto& c : cases) {
+    ds_capture_device device = {};
+    SetText(device.name, 128, c.name);
+    log_.Clear();
+    EXPECT_EQ(c.result, ds_open_device(&device));
+    EXPECT_EQ(c.result == 0, log_.Contains(3, "Found device using 'Described'"));
+    if (c.result == 0) {
+      EXPECT_EQ(0x30, ds_close_device(&device));
+    }
+  }
+  EXPECT_EQ(1, camera.stats().filtersCreated);
+}
+
+TEST_F(DeviceOpen, FailsWithTwoWhenTheGraphCannotBeBuilt) {
+  VirtualCamera camera(Device(L"Cam"));
+  ds_capture_device device = ListedRecord();
+  auto code_text = [](HRESULT code) { return std::to_string(static_cast<int>(code)); };
+  const struct {
+    const CLSID* clsid;
+    HRESULT code;
+    std::string creation;  // the first of the three lines
+  } cases[] = {
+      {&CLSID_CaptureGraphBuilder2, REGDB_E_CLASSNOTREG,
+       "Failed to create graph builder instance (REGDB_E_CLASSNOTREG)"},
+      {&CLSID_CaptureGraphBuilder2, CLASS_E_NOAGGREGATION,
+       "Failed to create graph builder instance (CLASS_E_NOAGGRRETATION)"},
+      {&CLSID_CaptureGraphBuilder2, E_FAIL, "Failed to create graph builder instance (" + code_text(E_FAIL) + ")"},
+      {&CLSID_FilterGraph, E_OUTOFMEMORY, "Failed to create filter graph instance"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.creation);
+    ClassOverride missing(*c.clsid, ClassOverride::kFails, c.code);
+    log_.Clear();
+    EXPECT_EQ(2, ds_open_device(&device));
+    EXPECT_THAT(log_.entries(),
+                ElementsAre(LogEntry{2, "Opening device: 'Cam' // ''"}, LogEntry{5, c.creation},
+                            LogEntry{5, "Failed to initiate capture graph builder (" + code_text(c.code) + ")"},
+                            LogEntry{5, "Failed to initialize device graph"}));
+    EXPECT_TRUE(AllPointersNull(device));
+    EXPECT_EQ(0, ds_is_open(&device));
+  }
+  EXPECT_EQ(0, camera.stats().filtersCreated);
 }
 
 TEST_F(DeviceOpen, CannotOpenByANameLongerThanTheField) {

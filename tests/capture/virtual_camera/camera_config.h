@@ -30,6 +30,7 @@ struct Capability {
   int blockSize = -1;                    // cbFormat; -1: the format type's own header size
   bool nullBlock = false;                // pbFormat null while cbFormat still states blockSize
   bool readFails = false;                // GetStreamCaps fails for this index
+  bool readLeavesType = false;           // and still stores a media type, as careless drivers do
 };
 
 Capability Rgb32(LONG width, LONG height, REFERENCE_TIME interval = 50000);
@@ -60,6 +61,9 @@ struct CameraStats {
   std::atomic<int> filtersAlive{0};
   std::atomic<int> framesSent{0};
   std::atomic<int> streaming{0};  // streaming threads running
+  // Media types that a failed GetStreamCaps left behind, and how many of them someone freed.
+  std::atomic<int> strayTypesLeft{0};
+  std::atomic<int> strayTypesFreed{0};
 
   void RecordSetFormat(const AppliedFormat& format);
   std::vector<AppliedFormat> setFormatCalls() const;

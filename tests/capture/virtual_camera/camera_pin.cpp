@@ -5,6 +5,7 @@
 
 #include "camera_filter.h"
 #include "com_enumerators.h"
+#include "com_object.h"
 #include "frame_pattern.h"
 #include "media_types.h"
 
@@ -14,6 +15,22 @@ namespace virtual_camera {
 namespace {
 
 const wchar_t kPinName[] = L"Capture";
+
+// The pUnk of a media type left behind by a failed GetStreamCaps: freeing that media type releases it,
+// which the camera counts unless the camera itself is the one cleaning up.
+class StrayWitness : public Counted<IUnknown> {
+ public:
+  StrayWitness(std::shared_ptr<CameraStats> stats, std::shared_ptr<std::atomic<bool>> freed)
+      : stats_(std::move(stats)), freed_(std::move(freed)) {}
+  STDMETHODIMP QueryInterface(REFIID riid, void** out) override { return Answer(riid, IID_IUnknown, out); }
+
+ private:
+  ~StrayWitness() override {
+    if (!freed_->exchange(true)) ++stats_->strayTypesFreed;
+  }
+  std::shared_ptr<CameraStats> stats_;
+  std::shared_ptr<std::atomic<bool>> freed_;
+};
 
 }  // namespace
 
@@ -28,6 +45,9 @@ CameraPin::~CameraPin() {
   StopThread();
   ReleaseConnection();
   CloseHandle(stop_event_);
+  for (StrayType& stray : stray_types_) {
+    if (!stray.freed->exchange(true)) DeleteMediaTypeBlock(stray.type);
+  }
 }
 
 STDMETHODIMP CameraPin::QueryInterface(REFIID riid, void** out) {
@@ -240,7 +260,19 @@ STDMETHODIMP CameraPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
   if (type == nullptr || caps == nullptr) return E_POINTER;
   if (index < 0 || index >= static_cast<int>(config_->caps.size())) return S_FALSE;
   const Capability& cap = config_->caps[index];
-  if (cap.readFails) return E_FAIL;
+  if (cap.readFails) {
+    if (cap.readLeavesType) {
+      auto freed = std::make_shared<std::atomic<bool>>(false);
+      AM_MEDIA_TYPE* stray = NewMediaType(cap);
+      if (stray == nullptr) return E_OUTOFMEMORY;
+      stray->pUnk = new StrayWitness(stats_, freed);
+      std::lock_guard<std::recursive_mutex> lock(mutex_);
+      stray_types_.push_back({stray, freed});
+      ++stats_->strayTypesLeft;
+      *type = stray;
+    }
+    return E_FAIL;
+  }
   auto* scc = reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(caps);
   memset(scc, 0, sizeof *scc);
   scc->guid = cap.formatType;

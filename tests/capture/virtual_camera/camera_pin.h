@@ -6,9 +6,11 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "camera_config.h"
 
@@ -82,6 +84,13 @@ class CameraPin : public IPin, public IAMStreamConfig, public IKsPropertySet {
   AM_MEDIA_TYPE connected_type_ = {};
   int connected_cap_ = -1;
   int chosen_cap_ = -1;  // set by SetFormat: from then on the pin offers only this format
+
+  // Left behind by failed GetStreamCaps calls; each flag says whether the media type was freed.
+  struct StrayType {
+    AM_MEDIA_TYPE* type;
+    std::shared_ptr<std::atomic<bool>> freed;
+  };
+  std::vector<StrayType> stray_types_;
 
   std::thread thread_;
   HANDLE stop_event_;

@@ -90,8 +90,8 @@ class Aggregate : public IUnknown {
  public:
   explicit Aggregate(std::shared_ptr<std::atomic<int>> alive) : alive_(std::move(alive)) { ++*alive_; }
 
-  HRESULT Create(const CLSID& clsid) {
-    return CoCreateInstance(clsid, this, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&inner_));
+  HRESULT Create(IClassFactory* system) {
+    return system->CreateInstance(this, IID_IUnknown, reinterpret_cast<void**>(&inner_));
   }
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
     if (out == nullptr) return E_POINTER;
@@ -128,13 +128,13 @@ class Aggregate : public IUnknown {
 
 }  // namespace
 
-ClassOverride::ClassOverride(const CLSID& clsid, Kind kind)
+ClassOverride::ClassOverride(const CLSID& clsid, Kind kind, HRESULT failure)
     : created_(std::make_shared<std::atomic<int>>(0)), alive_(std::make_shared<std::atomic<int>>(0)) {
   auto created = created_;
   auto alive = alive_;
-  Microsoft::WRL::ComPtr<IClassFactory> factory =
-      Adopt<IClassFactory>(new FunctionFactory([clsid, kind, created, alive](REFIID riid, void** out) -> HRESULT {
-        if (kind == kFails) return E_FAIL;
+  Microsoft::WRL::ComPtr<IClassFactory> factory = Adopt<IClassFactory>(
+      new FunctionFactory([clsid, kind, failure, created, alive](REFIID riid, void** out) -> HRESULT {
+        if (kind == kFails) return failure;
         ++*created;
         return Adopt<IBaseFilter>(new StubFilter(clsid, alive))->QueryInterface(riid, out);
       }));
@@ -145,10 +145,16 @@ ClassOverride::ClassOverride(const CLSID& clsid, const CLSID& served_by)
     : created_(std::make_shared<std::atomic<int>>(0)), alive_(std::make_shared<std::atomic<int>>(0)) {
   auto created = created_;
   auto alive = alive_;
+  // The system's factory, fetched before ours can hide it (served_by may be clsid itself).
+  Microsoft::WRL::ComPtr<IClassFactory> system;
+  if (FAILED(CoGetClassObject(served_by, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&system)))) {
+    ADD_FAILURE() << "the platform has no class to serve with";
+    return;
+  }
   Microsoft::WRL::ComPtr<IClassFactory> factory =
-      Adopt<IClassFactory>(new FunctionFactory([served_by, created, alive](REFIID riid, void** out) -> HRESULT {
+      Adopt<IClassFactory>(new FunctionFactory([system, created, alive](REFIID riid, void** out) -> HRESULT {
         Microsoft::WRL::ComPtr<Aggregate> outer = Adopt(new Aggregate(alive));
-        HRESULT hr = outer->Create(served_by);
+        HRESULT hr = outer->Create(system.Get());
         if (SUCCEEDED(hr)) hr = outer->QueryInterface(riid, out);
         if (SUCCEEDED(hr)) ++*created;
         return hr;

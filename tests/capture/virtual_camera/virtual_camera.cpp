@@ -7,8 +7,11 @@
 #include "adopt.h"
 #include "com_object.h"
 
+#include <wchar.h>
+
 #include <algorithm>
 #include <atomic>
+#include <vector>
 
 #include "camera_filter.h"
 #include "jpeg_frames.h"
@@ -30,9 +33,55 @@ void SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
   if (result != ERROR_SUCCESS) ADD_FAILURE() << "cannot set a device value, error " << result;
 }
 
+constexpr wchar_t kKeyPrefix[] = L"qmr-camera-";
+
+// A process by its id and start time, so that a reused id does not pass for the camera's owner.
+std::wstring ProcessStamp(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == nullptr) return L"";
+  FILETIME created = {}, exited = {}, kernel = {}, user = {};
+  DWORD exit_code = 0;
+  const bool running = GetProcessTimes(process, &created, &exited, &kernel, &user) &&
+                       GetExitCodeProcess(process, &exit_code) && exit_code == STILL_ACTIVE;
+  CloseHandle(process);
+  if (!running) return L"";
+  wchar_t text[32] = {};
+  swprintf(text, 32, L"%lu-%08lx%08lx", pid, created.dwHighDateTime, created.dwLowDateTime);
+  return text;
+}
+
+// Key names are the prefix, a running number and the owner's stamp.
+bool OwnerIsGone(const std::wstring& name) {
+  const size_t number_end = name.find(L'-', wcslen(kKeyPrefix));
+  if (number_end == std::wstring::npos) return false;
+  const std::wstring owner = name.substr(number_end + 1);
+  const DWORD pid = wcstoul(owner.c_str(), nullptr, 10);
+  return ProcessStamp(pid) != owner;
+}
+
 }  // namespace
 
 const wchar_t* VideoInputInstanceKey() { return L"CLSID\\{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\Instance"; }
+
+int RemoveLeftoverCameras() {
+  HKEY category = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, VideoInputInstanceKey(), 0, KEY_READ, &category) != ERROR_SUCCESS) return 0;
+  std::vector<std::wstring> gone;
+  wchar_t name[256];
+  for (DWORD index = 0;; ++index) {
+    DWORD length = 256;
+    if (RegEnumKeyExW(category, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    const std::wstring key(name, length);
+    if (key.compare(0, wcslen(kKeyPrefix), kKeyPrefix) == 0 && OwnerIsGone(key)) gone.push_back(key);
+  }
+  RegCloseKey(category);
+  int removed = 0;
+  for (const std::wstring& key : gone) {
+    const std::wstring path = std::wstring(VideoInputInstanceKey()) + L"\\" + key;
+    if (RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str()) == ERROR_SUCCESS) ++removed;
+  }
+  return removed;
+}
 
 VirtualCamera::VirtualCamera(CameraConfig config)
     : config_(std::make_shared<const CameraConfig>(std::move(config))), stats_(std::make_shared<CameraStats>()) {
@@ -52,12 +101,16 @@ VirtualCamera::VirtualCamera(CameraConfig config)
     return;
   }
 
+  // Before this process's first camera, so that a demo or benchmark starts clean as the tests do.
+  static const int leftovers_removed = RemoveLeftoverCameras();
+  (void)leftovers_removed;
+
   // The enumerator lists the keys in name order: a running number keeps the order of registration.
   static std::atomic<unsigned> sequence{0};
   std::wstring number = std::to_wstring(sequence++);
   number.insert(0, 6 - std::min<size_t>(6, number.size()), L'0');
   const std::wstring path =
-      std::wstring(VideoInputInstanceKey()) + L"\\qmr-camera-" + number + L"-" + std::to_wstring(GetCurrentProcessId());
+      std::wstring(VideoInputInstanceKey()) + L"\\" + kKeyPrefix + number + L"-" + ProcessStamp(GetCurrentProcessId());
   HKEY key = nullptr;
   const LONG result =
       RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);

@@ -39,4 +39,9 @@ class VirtualCamera {
 // The category key under HKEY_CLASSES_ROOT whose subkeys are the video input devices.
 const wchar_t* VideoInputInstanceKey();
 
+// Removes the virtual cameras that processes which have ended left in the category (a test that
+// crashed never unregisters its own), so that one crash is blamed on one test and not on the suites
+// that list devices after it. Cameras of running processes stay. Returns how many were removed.
+int RemoveLeftoverCameras();
+
 }  // namespace virtual_camera
