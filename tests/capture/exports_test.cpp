@@ -105,10 +105,11 @@ TEST(InitDeinit, LeaveTheThreadsComAsTheCallerHadIt) {
       if (SUCCEEDED(c.after)) {
         // The process's first single-threaded apartment is its main one.
         EXPECT_EQ(c.apartment, apartment == APTTYPE_MAINSTA ? APTTYPE_STA : apartment);
-        // The caller's COM still works on the thread.
-        Microsoft::WRL::ComPtr<IGraphBuilder> graph;
-        EXPECT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)));
-        graph.Reset();
+        // The caller's COM still works on the thread (an object without threads of its own).
+        Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> builder;
+        EXPECT_EQ(S_OK,
+                  CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&builder)));
+        builder.Reset();
         CoUninitialize();
         EXPECT_EQ(CO_E_NOTINITIALIZED, ThreadApartment(&apartment));  // the caller's one init, and no more
       }
