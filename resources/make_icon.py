@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the launcher's icon (16 to 256 px, 32 bpp with alpha) and writes it as a .ico file.
+"""Draws the launcher's icon (16 to 256 px, 32 bpp with alpha) and writes it as a .ico file; given a
+second path, also writes the 256 px image there as the product's logo.png.
 
 The picture is a rounded blue tile with a white ring and a dot, drawn with anti-aliased edges.
 Images up to 128 px are stored as BMP entries, the 256 px image as PNG, as Windows expects.
@@ -68,7 +69,7 @@ def png_entry(size, rows):
             chunk(b"IEND", b""))
 
 
-def main(path):
+def main(path, logo_path=None):
     entries = []
     for size in SIZES:
         rows = image(size)
@@ -83,7 +84,10 @@ def main(path):
         out += data
     with open(path, "wb") as f:
         f.write(out)
+    if logo_path:
+        with open(logo_path, "wb") as f:
+            f.write(entries[-1][1])
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    main(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else None)

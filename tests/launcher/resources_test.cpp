@@ -2,7 +2,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
 #include <set>
+#include <vector>
 
 #include "launcher_fixture.h"
 
@@ -67,6 +70,71 @@ TEST_F(LauncherResources, ManifestAsksForNoElevationAndCommonControls6) {
   const std::string manifest = Resource(MAKEINTRESOURCEA(1), RT_MANIFEST);
   EXPECT_THAT(manifest, ::testing::HasSubstr("level=\"asInvoker\""));
   EXPECT_THAT(manifest, ::testing::HasSubstr("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+}
+
+// The manifest as the platform's loader reads it: an activation context made from the program's
+// resource reports the Windows versions and the DPI awareness the program declares.
+class LauncherActivationContext : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    path_ = BuiltFile("AttendantLauncher.exe");
+    ACTCTXA context = {};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = path_.c_str();
+    context.lpResourceName = MAKEINTRESOURCEA(1);
+    context_ = CreateActCtxA(&context);
+    ASSERT_NE(INVALID_HANDLE_VALUE, context_) << "the manifest does not parse, error " << GetLastError();
+  }
+  void TearDown() override {
+    if (context_ != INVALID_HANDLE_VALUE) ReleaseActCtx(context_);
+  }
+  std::wstring Setting(const wchar_t* nameSpace, const wchar_t* name) {
+    wchar_t value[128] = {};
+    SIZE_T written = 0;
+    if (!QueryActCtxSettingsW(0, context_, nameSpace, name, value, sizeof value / sizeof value[0], &written)) {
+      return L"<error " + std::to_wstring(GetLastError()) + L">";
+    }
+    return value;
+  }
+  std::string path_;
+  HANDLE context_ = INVALID_HANDLE_VALUE;
+};
+
+TEST_F(LauncherActivationContext, DeclaresWindows7To11) {
+  SIZE_T size = 0;
+  QueryActCtxW(0, context_, nullptr, CompatibilityInformationInActivationContext, nullptr, 0, &size);
+  ASSERT_GE(size, sizeof(DWORD)) << "no compatibility section, error " << GetLastError();
+  std::vector<char> buffer(size);
+  ASSERT_TRUE(
+      QueryActCtxW(0, context_, nullptr, CompatibilityInformationInActivationContext, buffer.data(), size, &size));
+  const auto* info = reinterpret_cast<const ACTIVATION_CONTEXT_COMPATIBILITY_INFORMATION*>(buffer.data());
+  std::set<std::string> ids;
+  for (DWORD i = 0; i < info->ElementCount; ++i) {
+    EXPECT_EQ(ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS, info->Elements[i].Type);
+    wchar_t text[40] = {};
+    StringFromGUID2(info->Elements[i].Id, text, 40);
+    ids.insert(std::string(text, text + wcslen(text)));
+  }
+  EXPECT_EQ((std::set<std::string>{"{35138B9A-5D96-4FBD-8E2D-A2440225F93A}",    // 7
+                                   "{4A2F28E3-53B9-4441-BA9C-D69D4A4A6E38}",    // 8
+                                   "{1F676C76-80E1-4239-95BB-83D0F6D0DA78}",    // 8.1
+                                   "{8E0F7A12-BFB3-4FE8-B9A5-48FD50A15A9A}"}),  // 10 and 11
+            ids);
+}
+
+TEST_F(LauncherActivationContext, IsPerMonitorDpiAware) {
+  EXPECT_EQ(L"true/pm", Setting(nullptr, L"dpiAware"));
+  EXPECT_EQ(L"PerMonitorV2, PerMonitor",
+            Setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"));
+}
+
+TEST_F(LauncherActivationContext, KeepsNoElevation) {
+  ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION level = {};
+  ASSERT_TRUE(
+      QueryActCtxW(0, context_, nullptr, RunlevelInformationInActivationContext, &level, sizeof level, nullptr));
+  EXPECT_EQ(ACTCTX_RUN_LEVEL_AS_INVOKER, level.RunLevel);
+  EXPECT_EQ(0u, level.UiAccess);
 }
 
 }  // namespace

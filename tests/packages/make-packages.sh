@@ -6,6 +6,8 @@
 set -euo pipefail
 
 out=${1:?usage: make-packages.sh OUTPUT_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/throwaway-certificate.sh"
 for tool in openssl wixl osslsigncode; do
   command -v "$tool" >/dev/null || { echo "make-packages.sh: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
 done
@@ -18,20 +20,7 @@ mkdir -p "$out"
 guid() { cat /proc/sys/kernel/random/uuid; }
 
 # certificate NAME SUBJECT_CN [ISSUER_NAME]: a key and certificate in $work; self-signed without an issuer.
-certificate() {
-  local name=$1 cn=$2 issuer=${3:-}
-  if [ -z "$issuer" ]; then
-    openssl req -x509 -newkey rsa:2048 -nodes -days 30 -subj "/CN=$cn" \
-      -keyout "$work/$name.key" -out "$work/$name.pem" 2>/dev/null
-    cp "$work/$name.pem" "$work/$name.chain"
-  else
-    openssl req -new -newkey rsa:2048 -nodes -subj "/CN=$cn" \
-      -keyout "$work/$name.key" -out "$work/$name.csr" 2>/dev/null
-    openssl x509 -req -in "$work/$name.csr" -CA "$work/$issuer.pem" -CAkey "$work/$issuer.key" \
-      -CAcreateserial -days 30 -out "$work/$name.pem" 2>/dev/null
-    cat "$work/$name.pem" "$work/$issuer.pem" >"$work/$name.chain"
-  fi
-}
+certificate() { throwaway_certificate "$work" "$@"; }
 
 # package NAME TITLE: an unsigned package in $work that installs one file into
 # "Program Files\Quillon Upgrade Tests\NAME" and, only when STARTAFTERINSTALL="1", leaves the marker
@@ -72,10 +61,9 @@ WXS
   (cd "$work/$name" && wixl -o "$work/$name.msi" package.wxs)
 }
 
-# sign UNSIGNED SIGNER OUTPUT
+# sign UNSIGNED SIGNER OUTPUT, as the build signs what it ships
 sign() {
-  osslsigncode sign -certs "$work/$2.chain" -key "$work/$2.key" -n "Quillon upgrade test" \
-    -in "$1" -out "$3" >/dev/null
+  "$here/../../scripts/sign.sh" "$work/$2.chain" "$work/$2.key" "$1" "$3"
 }
 
 certificate quillon-ab "Quillon AB"

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Builds the product's installer in two versions, as the build builds it, and signs them with
+# throw-away certificates made here and now: version 1 and version 2 by "Quillon AB", and version 2
+# once more by another publisher.
+#   make-product-packages.sh OUTPUT_DIR RUNTIME_DIR LOGO VERSION1 LAUNCHER1 CAPTURE1 VERSION2 LAUNCHER2 CAPTURE2
+# Output: product-1.msi, product-2.msi, product-2-other-publisher.msi, and quillon-ab.pem.
+set -euo pipefail
+[ $# -eq 9 ] || { echo "usage: make-product-packages.sh OUTPUT_DIR RUNTIME_DIR LOGO VERSION1 LAUNCHER1 CAPTURE1 VERSION2 LAUNCHER2 CAPTURE2" >&2; exit 2; }
+out=$1 runtime=$2 logo=$3
+here=$(cd "$(dirname "$0")" && pwd)
+build_installer=$here/../../packaging/build-installer.sh
+. "$here/../packages/throwaway-certificate.sh"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+rm -rf "$out"
+mkdir -p "$out"
+
+throwaway_certificate "$work" quillon-ab "Quillon AB"
+throwaway_certificate "$work" other-publisher "Other Publisher"
+cp "$work/quillon-ab.pem" "$out/"
+
+# product NUMBER VERSION LAUNCHER CAPTURE SIGNER OUTPUT: the application says which version it is.
+product() {
+  local jar="$work/app-$1.jar"
+  printf 'say=Quillon Attendant %s\nmain=return\n' "$2" >"$jar"
+  "$build_installer" --version "$2" --launcher "$3" --capture "$4" --logo "$logo" --jar "$jar" \
+    --runtime "$runtime" --cert "$work/$5.chain" --key "$work/$5.key" --output "$out/$6"
+}
+product 1 "$4" "$5" "$6" quillon-ab product-1.msi
+product 2 "$7" "$8" "$9" quillon-ab product-2.msi
+product 2 "$7" "$8" "$9" other-publisher product-2-other-publisher.msi
+
+for msi in product-1.msi product-2.msi; do
+  osslsigncode verify -CAfile "$work/quillon-ab.pem" "$out/$msi" >/dev/null
+done
+osslsigncode verify -CAfile "$work/other-publisher.pem" "$out/product-2-other-publisher.msi" >/dev/null
+echo "make-product-packages.sh: $(ls "$out" | wc -l) files in $out"

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Builds the launcher, the capture library and the installer signed with a throw-away certificate in
+# a build tree of their own, checks every signature and its signer, and runs the signed launcher.
+#   signed-build.sh SOURCE_DIR BUILD_DIR WINE_RUN ENVRUN [CMAKE_ARG...]
+set -euo pipefail
+src=$1 build=$2 wine_run=$3 envrun=$4
+shift 4
+. "$src/tests/packages/throwaway-certificate.sh"
+keys=$(mktemp -d)
+trap 'rm -rf "$keys"' EXIT
+throwaway_certificate "$keys" quillon-ab "Quillon AB"
+
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DQMR_SIGN_CERT="$keys/quillon-ab.chain" -DQMR_SIGN_KEY="$keys/quillon-ab.key" "$@" >/dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+shipped=(AttendantLauncher.exe qmr_dshow.dll "QuillonAttendant-$version.msi")
+# The keys are new on every run: what an earlier run signed must be made again.
+for f in "${shipped[@]}"; do rm -f "$build/bin/$f"; done
+cmake --build "$build" --target AttendantLauncher qmr_dshow installer test_runtime >/dev/null
+
+for f in "${shipped[@]}"; do
+  report=$(osslsigncode verify -CAfile "$keys/quillon-ab.pem" "$build/bin/$f" 2>&1) ||
+    { echo "$report" >&2; echo "signed-build.sh: $f does not verify" >&2; exit 1; }
+  grep -q 'Subject: /CN=Quillon AB' <<<"$report" || { echo "$report" >&2; echo "signed-build.sh: $f has another signer" >&2; exit 1; }
+  echo "signed and verified: $f"
+done
+
+# The signed launcher, installed beside the test runtime, runs the application.
+inst=$build/signed-run
+rm -rf "$inst"
+mkdir -p "$inst/app" "$inst/temp"
+cp "$build/bin/AttendantLauncher.exe" "$inst/"
+cp -r "$build/packaging/test-runtime/jre" "$inst/jre"
+printf 'say=signed launcher ran\nmain=exit:7\n' >"$inst/app/bootloader.jar"
+win() { printf 'Z:%s' "${1//\//\\}"; }
+out=$(cd "$inst" && "$wine_run" "$envrun" "TMP=$(win "$inst/temp")" "TEMP=$(win "$inst/temp")" \
+  "FAKE_JVM_RECORD=$(win "$inst/record.txt")" -- "$(win "$inst/AttendantLauncher.exe")" | tr -d '\r')
+grep -qx 'exit code 7' <<<"$out" || { echo "$out" >&2; echo "signed-build.sh: the signed launcher did not end with the application's code" >&2; exit 1; }
+grep -qx 'say signed launcher ran' "$inst/record.txt" || { echo "signed-build.sh: the application did not run" >&2; exit 1; }
+echo "the signed launcher ran the application: $out"
