@@ -4,6 +4,7 @@
 
 #include <objbase.h>
 
+#include <cstddef>
 #include <set>
 #include <vector>
 
@@ -72,6 +73,20 @@ TEST_F(LauncherResources, ManifestAsksForNoElevationAndCommonControls6) {
   EXPECT_THAT(manifest, ::testing::HasSubstr("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
 }
 
+// The compatibility section as the platform returns it today: the Windows 10 SDK added the highest
+// version tested to each element, which the headers here still lack.
+struct CompatibilityElement {
+  GUID id;
+  ACTCTX_COMPATIBILITY_ELEMENT_TYPE type;
+  ULONGLONG maxVersionTested;
+};
+struct CompatibilityInformation {
+  DWORD count;
+  CompatibilityElement elements[1];
+};
+static_assert(sizeof(CompatibilityElement) == 32, "element as the platform lays it out");
+static_assert(offsetof(CompatibilityInformation, elements) == 8, "elements after the count, 8-aligned");
+
 // The manifest as the platform's loader reads it: an activation context made from the program's
 // resource reports the Windows versions and the DPI awareness the program declares.
 class LauncherActivationContext : public ::testing::Test {
@@ -108,12 +123,13 @@ TEST_F(LauncherActivationContext, DeclaresWindows7To11) {
   std::vector<char> buffer(size);
   ASSERT_TRUE(
       QueryActCtxW(0, context_, nullptr, CompatibilityInformationInActivationContext, buffer.data(), size, &size));
-  const auto* info = reinterpret_cast<const ACTIVATION_CONTEXT_COMPATIBILITY_INFORMATION*>(buffer.data());
+  const auto* info = reinterpret_cast<const CompatibilityInformation*>(buffer.data());
+  ASSERT_GE(size, offsetof(CompatibilityInformation, elements) + info->count * sizeof(CompatibilityElement));
   std::set<std::string> ids;
-  for (DWORD i = 0; i < info->ElementCount; ++i) {
-    EXPECT_EQ(ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS, info->Elements[i].Type);
+  for (DWORD i = 0; i < info->count; ++i) {
+    EXPECT_EQ(ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS, info->elements[i].type);
     wchar_t text[40] = {};
-    StringFromGUID2(info->Elements[i].Id, text, 40);
+    StringFromGUID2(info->elements[i].id, text, 40);
     ids.insert(std::string(text, text + wcslen(text)));
   }
   EXPECT_EQ((std::set<std::string>{"{35138B9A-5D96-4FBD-8E2D-A2440225F93A}",    // 7

@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -134,10 +135,20 @@ bool WaitForProgramToEnd(const std::string& path, DWORD milliseconds) {
   return true;
 }
 
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::istringstream in(testing_support::ReadFileBytes(path));
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
 bool WaitForLine(const std::string& path, const std::string& line, DWORD milliseconds) {
   const DWORD start = GetTickCount();
   for (;;) {
-    const std::vector<std::string> lines = testing_support::SplitLines(testing_support::ReadFileBytes(path));
+    const std::vector<std::string> lines = ReadLines(path);
     if (std::find(lines.begin(), lines.end(), line) != lines.end()) return true;
     if (GetTickCount() - start > milliseconds) return false;
     Sleep(200);

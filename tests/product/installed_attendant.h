@@ -44,6 +44,9 @@ std::string BrandingValue();
 // Waits until no process runs the program at this full path.
 bool WaitForProgramToEnd(const std::string& path, DWORD milliseconds);
 
+// The file's lines, whether they end in LF or CR LF.
+std::vector<std::string> ReadLines(const std::string& path);
+
 // Waits until the file holds a line equal to `line`.
 bool WaitForLine(const std::string& path, const std::string& line, DWORD milliseconds);
 

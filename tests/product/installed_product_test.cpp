@@ -63,7 +63,7 @@ class InstalledAttendant : public ::testing::Test {
   // The record of the one start whose application said `says`, from its runtime's creation on.
   std::vector<std::string> RunThatSaid(const std::string& says) const {
     std::vector<std::string> run;
-    for (const std::string& line : testing_support::SplitLines(ReadFileBytes(recordPath()))) {
+    for (const std::string& line : ReadLines(recordPath())) {
       if (line.rfind("JNI_CreateJavaVM", 0) == 0) {
         if (std::find(run.begin(), run.end(), says) != run.end()) return run;
         run.clear();
@@ -98,7 +98,7 @@ class InstalledAttendant : public ::testing::Test {
     EXPECT_THAT(run, Contains("property qmr.branding=Acme Clinic"));
     EXPECT_THAT(run, Contains("property qmr.logofile=" + InstallDir() + "logo.png"));
     EXPECT_THAT(run, Contains("property qmr.pending=" + temp_.path() + launcher::kPendingPackageName));
-    EXPECT_THAT(run, Contains("main args=array"));
+    EXPECT_THAT(run, Contains("CallStaticVoidMethod"));
     EXPECT_EQ("Acme Clinic", BrandingValue());
   }
 
@@ -146,7 +146,7 @@ TEST_P(InstalledVersion1, HasItsEntryAndFilesAndStartsFromItsShortcut) {
 
   EXPECT_EQ(0u, StartFromShortcut());
   const std::vector<std::string> run = RunThatSaid(kVersion1Says);
-  EXPECT_THAT(run, Contains("main args=array"));
+  EXPECT_THAT(run, Contains("CallStaticVoidMethod"));
   EXPECT_THAT(run, Contains(std::string("property qmr.branding=") + GetParam().brandingProperty));
   EXPECT_THAT(run, Contains("property qmr.logofile=" + InstallDir() + "logo.png"));
   EXPECT_THAT(ParentLog(), Contains("INFO | JVM terminated with exit code: 0"));
@@ -189,8 +189,8 @@ TEST_F(InstalledAttendant, Version2FromAnotherPublisherIsDeletedAndVersion1RunsO
   // The next start runs version 1's application again.
   DeleteFileA(recordPath().c_str());
   EXPECT_EQ(0u, StartFromShortcut());
-  EXPECT_THAT(RunThatSaid(kVersion1Says), Contains("main args=array"));
-  EXPECT_THAT(testing_support::SplitLines(ReadFileBytes(recordPath())), Not(Contains(kVersion2Says)));
+  EXPECT_THAT(RunThatSaid(kVersion1Says), Contains("CallStaticVoidMethod"));
+  EXPECT_THAT(ReadLines(recordPath()), Not(Contains(kVersion2Says)));
 }
 
 }  // namespace
