@@ -7,6 +7,15 @@ if(NOT PROJECT_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
   message(FATAL_ERROR "The product version must be MAJOR.MINOR.PATCH, not '${PROJECT_VERSION}'")
 endif()
 
+# The upgrade code in the installer's source ties every version of the product together; the tests
+# look the installed product up by it.
+file(READ ${PROJECT_SOURCE_DIR}/packaging/Attendant.wxs wxs)
+if(NOT wxs MATCHES "UpgradeCode=\"([0-9A-F-]+)\"")
+  message(FATAL_ERROR "No UpgradeCode in packaging/Attendant.wxs")
+endif()
+set(QMR_UPGRADE_CODE "{${CMAKE_MATCH_1}}")
+set(QMR_INSTALLER_NAME QuillonAttendant-${PROJECT_VERSION}.msi)
+
 # Adds a VERSIONINFO resource to an executable or DLL target.
 #   qmr_version_resource(target FILENAME name DESCRIPTION text [VERSION x.y.z])
 # VERSION defaults to the product version; the tests build a later one to upgrade to.

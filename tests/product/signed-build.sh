@@ -30,7 +30,7 @@ inst=$build/signed-run
 rm -rf "$inst"
 mkdir -p "$inst/app" "$inst/temp"
 cp "$build/bin/AttendantLauncher.exe" "$inst/"
-cp -r "$build/packaging/test-runtime/jre" "$inst/jre"
+cp -r "$build/test-runtime/jre" "$inst/jre"
 printf 'say=signed launcher ran\nmain=exit:7\n' >"$inst/app/bootloader.jar"
 win() { printf 'Z:%s' "${1//\//\\}"; }
 out=$(cd "$inst" && "$wine_run" "$envrun" "TMP=$(win "$inst/temp")" "TEMP=$(win "$inst/temp")" \
