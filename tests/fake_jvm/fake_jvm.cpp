@@ -92,7 +92,6 @@ void FillForbidden(Table* table, bool env, std::index_sequence<Slots...>) {
 void RunMain(jobjectArray args) {
   Record(std::string("main args=") + (args == nullptr ? "null" : "array"));
   for (const auto& [name, value] : g_properties) Record("property " + name + "=" + value);
-  if (!Scenario("say").empty()) Record("say " + Scenario("say"));
   if (!Scenario("signal").empty()) {
     HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, Scenario("signal").c_str());
     if (event != nullptr) {
@@ -211,15 +210,6 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void
     const std::string jar = absolute ? classPath : CurrentDirectory() + "\\" + classPath;
     g_classFound = GetFileAttributesA(jar.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (g_classFound) LoadScenario(jar);
-    // A one-shot scenario steers an installed application for one start without rebuilding its
-    // package; it is used up so that the version started next runs its jar's own scenario.
-    char once[MAX_PATH] = {};
-    if (g_classFound && GetEnvironmentVariableA("FAKE_JVM_SCENARIO_ONCE", once, MAX_PATH) != 0 &&
-        GetFileAttributesA(once) != INVALID_FILE_ATTRIBUTES) {
-      LoadScenario(once);
-      DeleteFileA(once);
-      Record(std::string("one-shot scenario ") + once);
-    }
   }
   const jint result = std::atoi(Scenario("create", "0").c_str());
   if (result != JNI_OK) {

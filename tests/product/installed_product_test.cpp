@@ -1,13 +1,18 @@
 // The product installed by the real Windows Installer for the prefix's user, started the way its
 // Start menu shortcut starts it, and replaced by its next version through the launcher's own upgrade:
 // the application leaves the package and asks for the restart, or a package was left from before.
+// Every version runs the real application on the real VM; it records what it received in
+// app\record.txt of the installation, one run after another.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "installed_attendant.h"
 #include "installed_product.h"
 #include "launcher_fixture.h"
 #include "msi_queries.h"
+#include "real_jvm_fixture.h"
 #include "stage_files.h"
 #include "test_support.h"
 #include "version_info.h"
@@ -17,21 +22,45 @@ namespace {
 
 using ::testing::Contains;
 using ::testing::IsEmpty;
-using ::testing::Not;
+using ::testing::SizeIs;
 using testing_support::FileExists;
 using testing_support::ReadFileBytes;
 
-const std::string kVersion1Says = "say Quillon Attendant " QMR_VERSION;
-const std::string kVersion2Says = "say Quillon Attendant " QMR_NEXT_VERSION;
-constexpr DWORD kUpgradeTimeout = 300000;  // msiexec under emulation
+const std::string kVersion1 = "version " QMR_VERSION;
+const std::string kVersion2 = "version " QMR_NEXT_VERSION;
+// The old version's start, the Windows Installer's removal and installation, and the new version's
+// start, all under emulation on a busy machine.
+constexpr DWORD kUpgradeWait = 3 * real_jvm_tests::kRealVmWait;
 
 std::string Launcher() { return InstallDir() + "AttendantLauncher.exe"; }
+std::string RecordPath() { return InstallDir() + "app\\record.txt"; }
+
+// The installation directory as the application sees it, without the final backslash.
+std::string InstallDirAsCurrent() { return InstallDir().substr(0, InstallDir().size() - 1); }
+
+// The record's runs, each from its "main args=" line on.
+std::vector<std::vector<std::string>> Runs() {
+  std::vector<std::vector<std::string>> runs;
+  for (const std::string& line : ReadLines(RecordPath())) {
+    if (line.rfind("main args=", 0) == 0 || runs.empty()) runs.emplace_back();
+    runs.back().push_back(line);
+  }
+  return runs;
+}
+
+std::vector<std::vector<std::string>> RunsOf(const std::string& version) {
+  std::vector<std::vector<std::string>> runs;
+  for (auto& run : Runs()) {
+    if (std::find(run.begin(), run.end(), version) != run.end()) runs.push_back(std::move(run));
+  }
+  return runs;
+}
 
 class InstalledAttendant : public ::testing::Test {
  protected:
   void SetUp() override { RemoveEveryVersion(); }
   void TearDown() override {
-    EXPECT_TRUE(WaitForProgramToEnd(Launcher(), 120000)) << "the installed launcher still runs";
+    EXPECT_TRUE(WaitForProgramToEnd(Launcher(), real_jvm_tests::kRealVmWait)) << "the installed launcher still runs";
     RemoveEveryVersion();
   }
 
@@ -43,45 +72,42 @@ class InstalledAttendant : public ::testing::Test {
     return code;
   }
 
-  // Starts the installed launcher as the shortcut does, in a temporary directory of the test's own; a
+  // Starts the installed launcher as the shortcut does, with a temporary directory of the test's own; a
   // scenario given here steers the application of this one start.
   DWORD StartFromShortcut(const std::string& scenario = "") {
     const ShortcutTarget target = ReadShortcut(ShortcutPath());
     EXPECT_TRUE(target.read) << "no shortcut at " << ShortcutPath();
-    if (!scenario.empty()) testing_support::WriteFileBytes(scenarioPath(), scenario);
+    if (!scenario.empty()) testing_support::WriteFileBytes(InstallDir() + "app\\scenario.txt", "once=yes\n" + scenario);
     testing_support::ProcessOptions options;
     options.workingDir = target.workingDir;
     options.env["TMP"] = temp_.path();
     options.env["TEMP"] = temp_.path();
-    options.env["FAKE_JVM_RECORD"] = recordPath();
-    options.env["FAKE_JVM_SCENARIO_ONCE"] = scenarioPath();
     std::string command = testing_support::Quote(target.program);
     if (!target.arguments.empty()) command += " " + target.arguments;
-    return testing_support::RunProcess(command, options, 120000);
-  }
-
-  // The record of the one start whose application said `says`, from its runtime's creation on.
-  std::vector<std::string> RunThatSaid(const std::string& says) const {
-    std::vector<std::string> run;
-    for (const std::string& line : ReadLines(recordPath())) {
-      if (line.rfind("JNI_CreateJavaVM", 0) == 0) {
-        if (std::find(run.begin(), run.end(), says) != run.end()) return run;
-        run.clear();
-      }
-      run.push_back(line);
-    }
-    return std::find(run.begin(), run.end(), says) != run.end() ? run : std::vector<std::string>();
+    return testing_support::RunProcess(command, options, real_jvm_tests::kRealVmWait);
   }
 
   std::vector<std::string> ParentLog() const {
     return launcher_tests::LogEntries(ReadFileBytes(temp_ / launcher::kLogFileName));
   }
 
-  // Version 2 came up from the installation directory, and nothing of version 1 is left.
+  // What every installed version's application must have received, started in the installation
+  // directory with the relative class path.
+  void ExpectStartedAsInstalled(const std::vector<std::string>& run, const std::string& branding) {
+    EXPECT_THAT(run, Contains("property java.class.path=app\\bootloader.jar"));
+    EXPECT_THAT(run, Contains("property user.dir=" + InstallDirAsCurrent()));
+    EXPECT_THAT(run, Contains("property qmr.branding=" + branding));
+    EXPECT_THAT(run, Contains("property qmr.logofile=" + InstallDir() + "logo.png"));
+    EXPECT_THAT(run, Contains("property qmr.pending=" + temp_.path() + launcher::kPendingPackageName));
+    EXPECT_THAT(run, Contains("main returns"));
+  }
+
+  // Version 2 came up from the installation directory, started by its installer, and nothing of
+  // version 1 is left.
   void ExpectVersion2Replaced(const std::string& version1Code) {
-    ASSERT_TRUE(WaitForLine(recordPath(), kVersion2Says, kUpgradeTimeout)) << "version 2's application never ran";
-    EXPECT_TRUE(upgrade_tests::WaitForInstallerToEnd(kUpgradeTimeout));
-    EXPECT_TRUE(WaitForProgramToEnd(Launcher(), 120000));
+    ASSERT_TRUE(WaitForLine(RecordPath(), kVersion2, kUpgradeWait)) << "version 2's application never ran";
+    EXPECT_TRUE(upgrade_tests::WaitForInstallerToEnd(kUpgradeWait));
+    EXPECT_TRUE(WaitForProgramToEnd(Launcher(), real_jvm_tests::kRealVmWait));
 
     const std::string code = InstalledProductCode();
     EXPECT_NE(version1Code, code);
@@ -91,22 +117,15 @@ class InstalledAttendant : public ::testing::Test {
     EXPECT_THAT(UninstallEntry(version1Code), IsEmpty());
     EXPECT_EQ(FourPartVersion(QMR_NEXT_VERSION), ReadVersionInfo(Launcher()).fileVersion);
     EXPECT_EQ(FourPartVersion(QMR_NEXT_VERSION), ReadVersionInfo(InstallDir() + "qmr_dshow.dll").fileVersion);
-    EXPECT_THAT(ReadFileBytes(InstallDir() + "app\\bootloader.jar"), ::testing::HasSubstr(QMR_NEXT_VERSION));
 
-    // The upgrade kept the branding it was not given again, and the relative class path resolved.
-    const std::vector<std::string> run = RunThatSaid(kVersion2Says);
-    EXPECT_THAT(run, Contains("property qmr.branding=Acme Clinic"));
-    EXPECT_THAT(run, Contains("property qmr.logofile=" + InstallDir() + "logo.png"));
-    EXPECT_THAT(run, Contains("property qmr.pending=" + temp_.path() + launcher::kPendingPackageName));
-    EXPECT_THAT(run, Contains("CallStaticVoidMethod"));
+    // Started once, and the upgrade kept the branding it was not given again.
+    const auto runs = RunsOf(kVersion2);
+    ASSERT_THAT(runs, SizeIs(1));
+    ExpectStartedAsInstalled(runs.front(), "Acme Clinic");
     EXPECT_EQ("Acme Clinic", BrandingValue());
   }
 
-  std::string recordPath() const { return scratch_ / "record.txt"; }
-  std::string scenarioPath() const { return scratch_ / "scenario-once.txt"; }
-
   testing_support::ScopedTempDir temp_{"product temp"};
-  testing_support::ScopedTempDir scratch_{"product"};
 };
 
 struct InstallCase {
@@ -131,7 +150,7 @@ TEST_P(InstalledVersion1, HasItsEntryAndFilesAndStartsFromItsShortcut) {
   EXPECT_EQ(QMR_COMPANY, entry["Publisher"]);
 
   for (const char* file : {"AttendantLauncher.exe", "qmr_dshow.dll", "logo.png", "app\\bootloader.jar",
-                           "jre\\bin\\msvcr100.dll", "jre\\bin\\server\\jvm.dll"}) {
+                           "jre\\bin\\msvcr100.dll", "jre\\bin\\server\\jvm.dll", "jre\\bin\\server\\avian.dll"}) {
     EXPECT_TRUE(FileExists(InstallDir() + file)) << file;
   }
   EXPECT_EQ(FourPartVersion(QMR_VERSION), ReadVersionInfo(Launcher()).fileVersion);
@@ -145,10 +164,9 @@ TEST_P(InstalledVersion1, HasItsEntryAndFilesAndStartsFromItsShortcut) {
   EXPECT_EQ(InstallDir(), shortcut.workingDir + (shortcut.workingDir.back() == '\\' ? "" : "\\"));
 
   EXPECT_EQ(0u, StartFromShortcut());
-  const std::vector<std::string> run = RunThatSaid(kVersion1Says);
-  EXPECT_THAT(run, Contains("CallStaticVoidMethod"));
-  EXPECT_THAT(run, Contains(std::string("property qmr.branding=") + GetParam().brandingProperty));
-  EXPECT_THAT(run, Contains("property qmr.logofile=" + InstallDir() + "logo.png"));
+  const auto runs = RunsOf(kVersion1);
+  ASSERT_THAT(runs, SizeIs(1));
+  ExpectStartedAsInstalled(runs.front(), GetParam().brandingProperty);
   EXPECT_THAT(ParentLog(), Contains("INFO | JVM terminated with exit code: 0"));
 }
 
@@ -160,7 +178,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(InstalledAttendant, Version1ReplacesItselfWithVersion2WhenItsApplicationAsksForTheRestart) {
   const std::string version1 = InstallVersion1();
+  const std::string pending = temp_.path() + launcher::kPendingPackageName;
   EXPECT_EQ(131415u, StartFromShortcut("copy-to-pending=" + ProductPackage("product-2.msi") + "\nmain=exit:131415\n"));
+  const auto runs = RunsOf(kVersion1);
+  ASSERT_THAT(runs, SizeIs(1));
+  EXPECT_THAT(runs.front(), Contains("copy-to-pending " + pending + " ok"));
+  EXPECT_THAT(runs.front(), Contains("exit 131415"));
   EXPECT_THAT(ParentLog(), Contains("INFO | Upgrade process was successfully started"));
   ExpectVersion2Replaced(version1);
 }
@@ -171,7 +194,7 @@ TEST_F(InstalledAttendant, Version2LeftPendingIsInstalledAtTheNextStartBeforeAny
   EXPECT_EQ(0u, StartFromShortcut());
   EXPECT_THAT(ParentLog(), Contains("INFO | Installing upgrade and triggering boot"));
   ExpectVersion2Replaced(version1);
-  EXPECT_THAT(RunThatSaid(kVersion1Says), IsEmpty()) << "version 1's application ran";
+  EXPECT_THAT(RunsOf(kVersion1), IsEmpty()) << "version 1's application ran";
 }
 
 TEST_F(InstalledAttendant, Version2FromAnotherPublisherIsDeletedAndVersion1RunsOn) {
@@ -186,11 +209,13 @@ TEST_F(InstalledAttendant, Version2FromAnotherPublisherIsDeletedAndVersion1RunsO
   EXPECT_EQ(QMR_VERSION, UninstallEntry(version1)["DisplayVersion"]);
   EXPECT_EQ(FourPartVersion(QMR_VERSION), ReadVersionInfo(Launcher()).fileVersion);
 
-  // The next start runs version 1's application again.
-  DeleteFileA(recordPath().c_str());
+  // The next start runs version 1's application again, and nothing else.
   EXPECT_EQ(0u, StartFromShortcut());
-  EXPECT_THAT(RunThatSaid(kVersion1Says), Contains("CallStaticVoidMethod"));
-  EXPECT_THAT(ReadLines(recordPath()), Not(Contains(kVersion2Says)));
+  const auto runs = Runs();
+  ASSERT_THAT(runs, SizeIs(2));
+  EXPECT_THAT(runs.back(), Contains(kVersion1));
+  ExpectStartedAsInstalled(runs.back(), "Acme Clinic");
+  EXPECT_THAT(RunsOf(kVersion2), IsEmpty());
 }
 
 }  // namespace

@@ -2,10 +2,11 @@
 # Builds the product's installer in two versions, as the build builds it, and signs them with
 # throw-away certificates made here and now: version 1 and version 2 by "Quillon AB", and version 2
 # once more by another publisher.
-#   make-product-packages.sh OUTPUT_DIR RUNTIME_DIR LOGO VERSION1 LAUNCHER1 CAPTURE1 VERSION2 LAUNCHER2 CAPTURE2
+#   make-product-packages.sh OUTPUT_DIR RUNTIME_DIR LOGO VERSION1 LAUNCHER1 CAPTURE1 JAR1 VERSION2 LAUNCHER2 CAPTURE2 JAR2
+# Both versions ship the one runtime; each its own binaries and application.
 # Output: product-1.msi, product-2.msi, product-2-other-publisher.msi, and quillon-ab.pem.
 set -euo pipefail
-[ $# -eq 9 ] || { echo "usage: make-product-packages.sh OUTPUT_DIR RUNTIME_DIR LOGO VERSION1 LAUNCHER1 CAPTURE1 VERSION2 LAUNCHER2 CAPTURE2" >&2; exit 2; }
+[ $# -eq 11 ] || { echo "usage: make-product-packages.sh OUTPUT_DIR RUNTIME_DIR LOGO VERSION1 LAUNCHER1 CAPTURE1 JAR1 VERSION2 LAUNCHER2 CAPTURE2 JAR2" >&2; exit 2; }
 out=$1 runtime=$2 logo=$3
 here=$(cd "$(dirname "$0")" && pwd)
 build_installer=$here/../../packaging/build-installer.sh
@@ -20,16 +21,14 @@ throwaway_certificate "$work" quillon-ab "Quillon AB"
 throwaway_certificate "$work" other-publisher "Other Publisher"
 cp "$work/quillon-ab.pem" "$out/"
 
-# product NUMBER VERSION LAUNCHER CAPTURE SIGNER OUTPUT: the application says which version it is.
+# product VERSION LAUNCHER CAPTURE JAR SIGNER OUTPUT
 product() {
-  local jar="$work/app-$1.jar"
-  printf 'say=Quillon Attendant %s\nmain=return\n' "$2" >"$jar"
-  "$build_installer" --version "$2" --launcher "$3" --capture "$4" --logo "$logo" --jar "$jar" \
+  "$build_installer" --version "$1" --launcher "$2" --capture "$3" --jar "$4" --logo "$logo" \
     --runtime "$runtime" --cert "$work/$5.chain" --key "$work/$5.key" --output "$out/$6"
 }
-product 1 "$4" "$5" "$6" quillon-ab product-1.msi
-product 2 "$7" "$8" "$9" quillon-ab product-2.msi
-product 2 "$7" "$8" "$9" other-publisher product-2-other-publisher.msi
+product "$4" "$5" "$6" "$7" quillon-ab product-1.msi
+product "$8" "$9" "${10}" "${11}" quillon-ab product-2.msi
+product "$8" "$9" "${10}" "${11}" other-publisher product-2-other-publisher.msi
 
 for msi in product-1.msi product-2.msi; do
   osslsigncode verify -CAfile "$work/quillon-ab.pem" "$out/$msi" >/dev/null

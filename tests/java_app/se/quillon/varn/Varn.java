@@ -29,7 +29,12 @@ public final class Varn {
   public static void main(String[] args) throws Exception {
     // The class path is the jar alone, relative to the working directory as the launcher gives it.
     File appDir = new File(System.getProperty("java.class.path")).getParentFile();
-    Map<String, String> scenario = readScenario(new File(appDir, "scenario.txt"));
+    File scenarioFile = new File(appDir, "scenario.txt");
+    Map<String, String> scenario = readScenario(scenarioFile);
+    if ("yes".equals(scenario.get("once")) && !scenarioFile.delete()) {
+      // Left in place it would steer the next start too, which may be another version's.
+      throw new IllegalStateException("cannot delete " + scenarioFile);
+    }
     String signal = scenario.get("signal");
     if (signal != null) {
       // A named pipe the start-up benchmark waits on, opened as soon as main knows its name.
