@@ -1,10 +1,13 @@
 // Log lines and runtime options the end-to-end tests expect again and again.
 #pragma once
 
+#include <gmock/gmock.h>
+
 #include <string>
 #include <vector>
 
 #include "launcher_fixture.h"
+#include "test_support.h"
 
 namespace launcher_tests {
 
@@ -27,6 +30,24 @@ inline std::vector<std::string> SupervisionLines(const LauncherInstall& install)
   return {"INFO | Starting JVM-launching process", "INFO | " + install.programPath(),
           "INFO | Creating child process",         "INFO | \"" + install.programPath() + "\" forked",
           "INFO | Waiting for JVM to exit",        "INFO | JVM has exited"};
+}
+
+// What a parent logs from the child's start to its own end when the child cannot be started because
+// its command line could not be formed.
+inline std::vector<::testing::Matcher<std::string>> UnformedChildLines() {
+  return {"WARN | Failed to construct command with arguments",
+          "INFO | Creating child process",
+          "INFO | ",
+          "ERROR | CreateProcess failed",
+          testing_support::FullMatch("ERROR \\| .+ \\(0x[0-9a-f]+\\)"),
+          "INFO | Waiting for JVM to exit",
+          "INFO | JVM has exited",
+          "ERROR | GetExitProcess(WAIT_FAILED)",
+          "ERROR | Invalid handle. (0x6)",
+          "ERROR | Failed to retrieve JVM exit code:",
+          "ERROR | Invalid handle. (0x6)",
+          "INFO | JVM terminated with exit code: 0",
+          kStopBanner};
 }
 
 // The options the fake runtime received, in order.

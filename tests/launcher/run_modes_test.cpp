@@ -142,24 +142,11 @@ TEST(ChildCommandLine, APathThatLeavesNoRoomForForkedFailsCleanly) {
   LauncherInstall install(options);
   ASSERT_EQ(251u, install.programPath().size());
   EXPECT_EQ(0u, install.Run());
-  const std::string anyError = "ERROR \\| .+ \\(0x[0-9a-f]+\\)";
   std::vector<::testing::Matcher<std::string>> expected;
   for (const auto& line : ParentPrologue(install)) expected.push_back(line);
-  const std::vector<::testing::Matcher<std::string>> rest = {"INFO | Starting JVM-launching process",
-                                                             "INFO | " + install.programPath(),
-                                                             "WARN | Failed to construct command with arguments",
-                                                             "INFO | Creating child process",
-                                                             "INFO | ",
-                                                             "ERROR | CreateProcess failed",
-                                                             testing_support::FullMatch(anyError),
-                                                             "INFO | Waiting for JVM to exit",
-                                                             "INFO | JVM has exited",
-                                                             "ERROR | GetExitProcess(WAIT_FAILED)",
-                                                             "ERROR | Invalid handle. (0x6)",
-                                                             "ERROR | Failed to retrieve JVM exit code:",
-                                                             "ERROR | Invalid handle. (0x6)",
-                                                             "INFO | JVM terminated with exit code: 0",
-                                                             kStopBanner};
+  expected.push_back("INFO | Starting JVM-launching process");
+  expected.push_back("INFO | " + install.programPath());
+  const auto rest = UnformedChildLines();
   expected.insert(expected.end(), rest.begin(), rest.end());
   EXPECT_THAT(install.ParentLog(), ElementsAreArray(expected));
   EXPECT_FALSE(FileExists(install.childLogPath()));
