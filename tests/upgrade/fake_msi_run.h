@@ -33,15 +33,14 @@ inline DWORD RunWithFakeMsi(const launcher_tests::LauncherInstall& install, cons
 inline std::vector<std::string> RejectedAtStartLog(const launcher_tests::LauncherInstall& install,
                                                    const std::vector<std::string>& verification) {
   using launcher_tests::Concat;
-  const std::vector<std::string> rejection = {"WARN | Upgrade did not verify. Skipping and deleting it!",
-                                              "ERROR | Failed to remove used installer:",
-                                              "ERROR | " + install.installerPath(),
-                                              "ERROR | Last error:",
-                                              "ERROR | File not found. (0x2)"};
-  return Concat(Concat(Concat(Concat({launcher_tests::kStartBanner, "INFO | Verifying installer"}, verification),
-                              rejection),
-                       launcher_tests::SupervisionLines(install)),
-                {"INFO | JVM terminated with exit code: 0", launcher_tests::kStopBanner});
+  const std::vector<std::string> rejection = {
+      "WARN | Upgrade did not verify. Skipping and deleting it!",
+      "ERROR | Failed to remove used installer:", "ERROR | " + install.installerPath(),
+      "ERROR | Last error:", "ERROR | File not found. (0x2)"};
+  return Concat(
+      Concat(Concat(Concat({launcher_tests::kStartBanner, "INFO | Verifying installer"}, verification), rejection),
+             launcher_tests::SupervisionLines(install)),
+      {"INFO | JVM terminated with exit code: 0", launcher_tests::kStopBanner});
 }
 
 }  // namespace upgrade_tests
