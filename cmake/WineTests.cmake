@@ -3,6 +3,8 @@ set(QMR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+# Every GoogleTest program passes on its own report only, never on Wine's exit status alone.
+set(QMR_GTEST_RUNNER ${CMAKE_SOURCE_DIR}/scripts/run-gtest.sh)
 
 # Registers one CTest test per GoogleTest suite found in the target's sources, so that suites run in
 # parallel while the cases of one suite share a single Wine process start.
@@ -33,7 +35,9 @@ function(qmr_add_gtest_suites target)
   list(REMOVE_DUPLICATES suites)
   foreach(suite IN LISTS suites)
     set(name ${target}.${suite})
-    add_test(NAME ${name} COMMAND ${target} --gtest_filter=${suite}.*:*/${suite}.*:${suite}/*
+    add_test(NAME ${name}
+             COMMAND ${QMR_GTEST_RUNNER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${target}>
+                     --gtest_filter=${suite}.*:*/${suite}.*:${suite}/*
              WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${ARG_TIMEOUT}
                          LABELS "wine;${ARG_LABELS}")
