@@ -22,11 +22,13 @@ ds_capture_device ListedRecord(size_t index) {
   return records[index];
 }
 
-std::vector<std::wstring> FilterNames(const ds_capture_device& device) {
+std::vector<std::wstring> FilterNames(const ds_capture_device& device) { return FilterNames(device.graph); }
+
+std::vector<std::wstring> FilterNames(IFilterGraph* graph) {
   std::vector<std::wstring> names;
-  if (device.graph == nullptr) return names;
+  if (graph == nullptr) return names;
   Microsoft::WRL::ComPtr<IEnumFilters> filters;
-  if (FAILED(device.graph->EnumFilters(&filters))) return names;
+  if (FAILED(graph->EnumFilters(&filters))) return names;
   Microsoft::WRL::ComPtr<IBaseFilter> filter;
   while (filters->Next(1, filter.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
     FILTER_INFO info = {};
@@ -56,6 +58,8 @@ void FrameSink::Reset(LONG frame_width, LONG frame_height, DWORD fourcc) {
   camera_fourcc = fourcc;
   check_pattern = true;
   keep_last = false;
+  followed = nullptr;
+  sent_before = 0;
   std::lock_guard<std::mutex> lock(mutex);
   first_problem.clear();
   counters.clear();
@@ -97,6 +101,18 @@ bool FrameSink::WaitFor(int count, DWORD milliseconds) const {
     Sleep(5);
   }
   return true;
+}
+
+void FrameSink::Follow(const virtual_camera::CameraStats& stats) {
+  followed = &stats;
+  sent_before = stats.framesSent;
+}
+
+void FrameSink::ExpectEveryFrameDelivered() const {
+  if (followed == nullptr) return;
+  const int sent = followed->framesSent - sent_before;
+  EXPECT_GT(sent, 0);
+  EXPECT_NEAR(sent, frames.load(), 2) << "frames sent by the camera against frames received";
 }
 
 namespace {

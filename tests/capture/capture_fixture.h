@@ -3,6 +3,7 @@
 // that the streaming thread reports into.
 #pragma once
 
+#include <dshow.h>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -39,8 +40,9 @@ class CameraRecordTest : public ::testing::Test {
   ds_capture_device device_ = {};
 };
 
-// The names of the filters in a record's graph.
+// The names of the filters in a record's graph, or in a graph a test holds on to.
 std::vector<std::wstring> FilterNames(const ds_capture_device& device);
+std::vector<std::wstring> FilterNames(IFilterGraph* graph);
 
 // Every pointer field of a record is null.
 bool AllPointersNull(const ds_capture_device& device);
@@ -53,6 +55,11 @@ struct FrameSink {
   void Receive(void* bytes, long size);
   // Waits until at least count frames arrived.
   bool WaitFor(int count, DWORD milliseconds = 10000) const;
+  // Counts the camera's frames from now on, for ExpectEveryFrameDelivered once the device is closed.
+  void Follow(const virtual_camera::CameraStats& stats);
+  // Every frame the followed camera sent since Follow reached the sink, but for one in flight at the
+  // start and one at the close. Does nothing when no camera is followed.
+  void ExpectEveryFrameDelivered() const;
 
   std::atomic<int> frames{0};
   std::atomic<int> bad{0};          // wrong size or pattern
@@ -60,6 +67,8 @@ struct FrameSink {
   std::atomic<bool> closed{false};
   std::atomic<long> last_size{0};
   std::atomic<DWORD> last_thread{0};
+  const virtual_camera::CameraStats* followed = nullptr;
+  int sent_before = 0;
   LONG width = 0;
   LONG height = 0;
   DWORD camera_fourcc = 0;

@@ -282,6 +282,7 @@ TEST_P(CaptureLoad, CapturesFromSeveralDevicesAtOnce) {
   const ds_format request = {160, 120, fourcc()};
   for (int i = 0; i < 4; ++i) {
     Sink(i).Reset(160, 120, fourcc());
+    Sink(i).Follow(cameras[i]->stats());
     callbacks[i].callback = SinkFunction(i);
     ASSERT_EQ(0, ds_open_device(&devices[i]));
     ASSERT_EQ(0, ds_start_capture(&devices[i], &request, &callbacks[i]));
@@ -297,6 +298,7 @@ TEST_P(CaptureLoad, CapturesFromSeveralDevicesAtOnce) {
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(0, Sink(i).bad) << Sink(i).first_problem;
     EXPECT_EQ(0, Sink(i).after_close) << i;
+    Sink(i).ExpectEveryFrameDelivered();
     EXPECT_EQ(0, cameras[i]->stats().filtersAlive) << i;
   }
   EXPECT_EQ(0, converters_.decompressorsAlive());

@@ -36,7 +36,10 @@ class CaptureStart : public CameraRecordTest {
   // Closes, checks the record is clean, and that no frame follows the close.
   int Close(FrameSink* sink = nullptr) {
     const int result = ds_close_device(&device_);
-    if (sink != nullptr) sink->closed = true;
+    if (sink != nullptr) {
+      sink->closed = true;
+      sink->ExpectEveryFrameDelivered();
+    }
     EXPECT_TRUE(AllPointersNull(device_));
     EXPECT_EQ(0, camera_->stats().filtersAlive);
     EXPECT_EQ(0, camera_->stats().streaming);
@@ -48,6 +51,7 @@ TEST_F(CaptureStart, DeliversTheCamerasFramesOnTheStreamingThread) {
   Open({Yuy2(160, 120), Rgb32(320, 240, 20000)});
   FrameSink& sink = Sink(0);
   sink.Reset(320, 240);
+  sink.Follow(camera_->stats());
   ds_frame_callback callback = {SinkFunction(0)};
   const ds_format request = {320, 240, 0};
   ASSERT_EQ(0, ds_start_capture(&device_, &request, &callback));

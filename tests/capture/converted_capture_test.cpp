@@ -3,6 +3,7 @@
 // for YUY2; for MJPG the library adds the MJPEG decompressor itself, at start or already at open.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
 #include <algorithm>
 
@@ -41,6 +42,7 @@ class ConvertedCapture : public CameraRecordTest {
   int Close(FrameSink* sink) {
     const int result = ds_close_device(&device_);
     sink->closed = true;
+    sink->ExpectEveryFrameDelivered();
     EXPECT_TRUE(AllPointersNull(device_));
     EXPECT_EQ(0, camera_->stats().filtersAlive);
     EXPECT_EQ(0, camera_->stats().streaming);
@@ -66,6 +68,7 @@ TEST_F(ConvertedCapture, Yuy2CameraDeliversRgb32FramesBottomUp) {
   Open({Yuy2(320, 240, 20000)});
   FrameSink& sink = Sink(0);
   sink.Reset(320, 240, kYuy2);
+  sink.Follow(camera_->stats());
   sink.keep_last = true;
   ds_frame_callback callback = {SinkFunction(0)};
   const ds_format request = {320, 240, kYuy2};
@@ -128,6 +131,7 @@ TEST_F(ConvertedCapture, MjpgCameraDecodesThroughTheDecompressorItAddsAtStartOrA
     const int created = converters_.decompressorsCreated();
     log_.Clear();
     sink.Reset(320, 240, kMjpg);
+    sink.Follow(camera_->stats());
     ASSERT_EQ(0, ds_start_capture(&device_, &request, &callback));
     EXPECT_EQ(added_at_open ? 0 : 1, log_.Count("Adding MJPEG decompressor filter"));
     EXPECT_EQ(!added_at_open, log_.Contains(3, "Adding MJPEG decompressor filter"));
@@ -145,6 +149,7 @@ TEST_F(ConvertedCapture, RefusedRemovalOfTheDecompressorSetsItsBit) {
   Open({Mjpg(320, 240, 20000)});
   FrameSink& sink = Sink(0);
   sink.Reset(320, 240, kMjpg);
+  sink.Follow(camera_->stats());
   ds_frame_callback callback = {SinkFunction(0)};
   ASSERT_EQ(0, ds_start_capture(&device_, &request, &callback));
   ExpectGoodFrames(sink, 3);
@@ -154,6 +159,32 @@ TEST_F(ConvertedCapture, RefusedRemovalOfTheDecompressorSetsItsBit) {
   log_.Clear();
   EXPECT_EQ(0x08, Close(&sink));
   EXPECT_TRUE(log_.Contains(5, "Failed to remove MJPEG decompressor filter"));
+}
+
+TEST_F(ConvertedCapture, CloseTakesTheFiltersItAddedOutOfTheGraph) {
+  // The graph's own release would take them out too; a graph someone else still holds shows it.
+  const wchar_t* added[] = {L"Sample Grabber Filter", L"Null Renderer Filter", L"MJPEG Decompressor"};
+  for (const Capability& cap : {Rgb32(320, 240, 20000), Yuy2(320, 240, 20000), Mjpg(320, 240, 20000)}) {
+    SCOPED_TRACE(cap.compression);
+    Open({cap});
+    FrameSink& sink = Sink(0);
+    sink.Reset(320, 240, cap.compression);
+    ds_frame_callback callback = {SinkFunction(0)};
+    const ds_format request = {320, 240, cap.compression};
+    ASSERT_EQ(0, ds_start_capture(&device_, &request, &callback));
+    ExpectGoodFrames(sink, 3);
+    Microsoft::WRL::ComPtr<IGraphBuilder> graph(device_.graph);
+    const auto before = FilterNames(graph.Get());
+    EXPECT_THAT(before, Contains(L"Sample Grabber Filter"));
+    EXPECT_THAT(before, Contains(L"Null Renderer Filter"));
+    EXPECT_EQ(cap.compression == kMjpg, std::find(before.begin(), before.end(), added[2]) != before.end());
+    EXPECT_EQ(0, ds_close_device(&device_));
+    const auto after = FilterNames(graph.Get());
+    for (const wchar_t* name : added) EXPECT_THAT(after, Not(Contains(name)));
+    graph.Reset();
+    EXPECT_EQ(0, camera_->stats().filtersAlive);
+    EXPECT_EQ(0, converters_.decompressorsAlive());
+  }
 }
 
 TEST_F(ConvertedCapture, StreamsTheFormatPickedFromTheListedOnes) {
@@ -184,6 +215,7 @@ TEST_F(ConvertedCapture, StreamsTheFormatPickedFromTheListedOnes) {
     ds_format* listed = nullptr;
     ASSERT_EQ(0, ds_find_format(&device_, pick.width, pick.height, pick.fourcc, &listed));
     sink.Reset(pick.width, pick.height, pick.fourcc);
+    sink.Follow(camera_->stats());
     log_.Clear();
     ASSERT_EQ(0, ds_start_capture(&device_, listed, &callback));
     EXPECT_TRUE(log_.Contains(3, pick.line));

@@ -10,6 +10,7 @@
 #include "capture_fixture.h"
 #include "class_override.h"
 #include "dshow_ids.h"
+#include "test_support.h"
 #include "virtual_camera.h"
 
 namespace capture_tests {
@@ -217,6 +218,21 @@ TEST_F(DeviceOpen, CannotOpenByANameLongerThanTheField) {
   EXPECT_EQ(3, ds_open_device(&device));
   // The log shows the field's 128 units and no more, although the field has no terminator.
   EXPECT_TRUE(log_.Contains(2, "Opening device: '" + std::string(128, 'n') + "' // ''"));
+}
+
+TEST_F(DeviceOpen, LogsANameThatFillsItsFieldOnlyUpToTheFieldsEnd) {
+  // The name's 128 units have no terminator: a path behind them must not be read as more of it.
+  const std::wstring name(128, L'n');
+  for (const wchar_t* path : {L"", L"\\\\?\\vcam#full-name"}) {
+    SCOPED_TRACE(testing_support::Utf8(path));
+    VirtualCamera camera(Device(name.c_str(), *path != L'\0' ? path : nullptr));
+    ds_capture_device device = ListedRecord();
+    ASSERT_EQ(0, ds_open_device(&device));
+    EXPECT_TRUE(
+        log_.Contains(2, "Opening device: '" + std::string(128, 'n') + "' // '" + testing_support::Utf8(path) + "'"));
+    EXPECT_EQ(0x30, ds_close_device(&device));
+    log_.Clear();
+  }
 }
 
 TEST_F(DeviceOpen, RefusesAnAlreadyOpenRecordAndKeepsItsGraph) {
