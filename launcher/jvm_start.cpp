@@ -28,6 +28,27 @@ void CopyPath(char (&target)[kPathCapacity], const char* source) {
 
 }  // namespace
 
+// A runtime's DLLs import the C library it ships in jre\bin (msvcr100.dll, msvcr120.dll, vcruntime140.dll
+// and the rest, depending on its build), but the loader never looks there for imports, not even for a DLL
+// loaded by full path. Made part of the search for the process's whole life, since the runtime loads
+// its native libraries long after start-up; it also takes the working directory out of the search.
+// SetDefaultDllDirectories is not used: it makes LOAD_WITH_ALTERED_SEARCH_PATH fail, which is how Java
+// applications load their native libraries.
+void LauncherLog::AddRuntimeToDllSearch(const char* programDir) {
+  char binDir[kPathCapacity] = {};
+  wchar_t wideBinDir[kPathCapacity] = {};
+  if (FormatStrict(binDir, sizeof binDir, "%s\\jre\\bin", programDir) < 0) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  }
+  if (binDir[0] == '\0' ||
+      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, binDir, -1, wideBinDir, kPathCapacity) == 0 ||
+      !SetDllDirectoryW(wideBinDir)) {
+    WriteLog("WARN", "Failed to add the Java runtime's folder to the DLL search:");
+    WriteLog("WARN", binDir);
+    LogLastError("WARN");
+  }
+}
+
 HMODULE LauncherLog::LoadJvmLibrary(char (&attemptedPath)[kPathCapacity]) {
   char programPath[kPathCapacity] = {};
   if (GetProgramPath(programPath, kPathCapacity) == 0) {
@@ -44,6 +65,7 @@ HMODULE LauncherLog::LoadJvmLibrary(char (&attemptedPath)[kPathCapacity]) {
     return LoadLibraryA(kRelativeJvmPath);
   }
 
+  AddRuntimeToDllSearch(programPath);
   // A path that does not fit comes out empty and its load fails like any other.
   char libraryPath[kPathCapacity] = {};
   FormatStrict(libraryPath, sizeof libraryPath, "%s\\jre\\bin\\msvcr100.dll", programPath);

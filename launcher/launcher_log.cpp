@@ -58,7 +58,7 @@ void LauncherLog::WriteLog(const char* level, const char* text) {
   SetLastError(lastError);
 }
 
-void LauncherLog::LogLastError() {
+void LauncherLog::LogLastError(const char* level) {
   char errorText[kErrorTextCapacity] = {};
   const DWORD code = GetLastError();
   char* message = nullptr;
@@ -75,7 +75,7 @@ void LauncherLog::LogLastError() {
     FormatStrict(errorText, sizeof errorText, "%.*s (0x%lx)", kErrorTextPrecision, message, code);
   }
   if (message != nullptr) LocalFree(message);
-  WriteLog("ERROR", errorText);
+  WriteLog(level, errorText);
 }
 
 void LauncherLog::AlertAndExit(const char* text) {

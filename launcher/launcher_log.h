@@ -20,7 +20,7 @@ class LauncherLog {
   // Log file.
   bool OpenLog(const char* path);
   void WriteLog(const char* level, const char* text);
-  void LogLastError();
+  void LogLastError(const char* level = "ERROR");
   [[noreturn]] void AlertAndExit(const char* text);
 
   // Start-up and run modes.
@@ -46,6 +46,7 @@ class LauncherLog {
 
  private:
   void ReportForeignRuntime(const char* jvmPath);
+  void AddRuntimeToDllSearch(const char* programDir);
 
   HANDLE log_ = INVALID_HANDLE_VALUE;
 };

@@ -1,7 +1,8 @@
 // A stand-in Java runtime (jvm.dll) for the launcher's tests. It records every option and every JNI
 // call to a file and acts out the scenario written in app\bootloader.jar under the current directory,
-// the class path a real runtime would resolve. Any JNI function the launcher has no business calling
-// ends the process with kForbiddenExit after recording which one it was.
+// the class path a real runtime would resolve. Built with QMR_FAKE_JVM_RUNTIME_LIBRARY it imports the
+// runtime C library stand-in, as a current runtime's jvm.dll imports the C library it ships. Any JNI function the
+// launcher has no business calling ends the process with kForbiddenExit after recording which one it was.
 #include <windows.h>
 
 // Declares the invocation functions as exported rather than imported.
@@ -14,6 +15,10 @@
 #include <map>
 #include <string>
 #include <utility>
+
+#ifdef QMR_FAKE_JVM_RUNTIME_LIBRARY
+#include "runtime_library.h"
+#endif
 
 namespace {
 
@@ -89,6 +94,33 @@ void FillForbidden(Table* table, bool env, std::index_sequence<Slots...>) {
   ExitProcess(code);
 }
 
+// The runtime's directory (jre\bin), one above this DLL's (jre\bin\server).
+std::wstring RuntimeBinDirectory() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&RuntimeBinDirectory), &self);
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(self, path, MAX_PATH);
+  std::wstring dir(path);
+  dir.resize(dir.find_last_of(L'\\'));
+  return dir.substr(0, dir.find_last_of(L'\\') + 1);
+}
+
+// Loads one of the runtime's native libraries by full path, as the runtime does while main runs, and
+// records which copy of the C library it imports got loaded.
+void LoadNative(const std::string& name) {
+  const std::wstring path = RuntimeBinDirectory() + std::wstring(name.begin(), name.end());
+  const HMODULE native = LoadLibraryW(path.c_str());
+  if (native == nullptr) {
+    Record("native " + name + " failed " + std::to_string(GetLastError()));
+    return;
+  }
+  using Function = const char* (*)();
+  const auto library =
+      reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(native, "qmr_native_runtime_library")));
+  Record("native " + name + " loaded, its runtime library " + (library != nullptr ? library() : "unknown"));
+}
+
 void RunMain(jobjectArray args) {
   Record(std::string("main args=") + (args == nullptr ? "null" : "array"));
   for (const auto& [name, value] : g_properties) Record("property " + name + "=" + value);
@@ -106,6 +138,8 @@ void RunMain(jobjectArray args) {
     const bool copied = CopyFileA(source.c_str(), target.c_str(), FALSE) != FALSE;
     Record("copy-to-pending " + target + (copied ? " ok" : " failed"));
   }
+  const std::string native = Scenario("load-native");
+  if (!native.empty()) LoadNative(native);
   const std::string action = Scenario("main", "return");
   if (action.rfind("exit:", 0) == 0) EndProcess(std::strtoul(action.c_str() + 5, nullptr, 10));
   if (action == "throw" || (action == "args-length" && args == nullptr)) {
@@ -193,6 +227,9 @@ extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void
   std::snprintf(line, sizeof line, "JNI_CreateJavaVM version=0x%lx nOptions=%ld ignoreUnrecognized=%d",
                 static_cast<unsigned long>(args->version), static_cast<long>(args->nOptions), args->ignoreUnrecognized);
   Record(line);
+#ifdef QMR_FAKE_JVM_RUNTIME_LIBRARY
+  Record(std::string("runtime library ") + qmr_runtime_library_path());
+#endif
   std::string classPath;
   for (jint i = 0; i < args->nOptions; ++i) {
     const std::string option = args->options[i].optionString;

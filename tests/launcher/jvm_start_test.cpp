@@ -72,6 +72,25 @@ TEST(JvmStart, GoesOnWithoutTheRuntimesCLibrary) {
   EXPECT_THAT(install.Record(), Contains("DestroyJavaVM"));
 }
 
+// A runtime of today ships another C library than msvcr100.dll in jre\bin, which its DLLs import.
+TEST(CurrentRuntime, StartsWithTheCLibraryBesideTheRuntime) {
+  LauncherInstall install({"inst", Runtime::kCurrent});
+  install.SetScenario("load-native=fake_native.dll\n");
+  EXPECT_EQ(0u, install.Run("forked"));
+  const std::string bin = install.installDir() + "jre\\bin\\";
+  std::vector<std::string> lines = JvmLoadLines(install);
+  lines.insert(lines.begin() + 3, "ERROR | Unable to load msvcr100");
+  EXPECT_THAT(install.ChildLog(),
+              ElementsAreArray(Concat(
+                  Concat({kStartBanner, "ERROR | Could not open registry key", "WARN | Failed to get branding"}, lines),
+                  {kStopBanner})));
+  // The copies beside the runtime, for the runtime's start and for a library it loads while main runs.
+  EXPECT_THAT(install.Record(), Contains("runtime library " + bin + "qmrvcrt.dll"));
+  EXPECT_THAT(install.Record(),
+              Contains("native fake_native.dll loaded, its runtime library " + bin + "qmrvcrt_1.dll"));
+  EXPECT_THAT(install.Record(), Contains("DestroyJavaVM"));
+}
+
 TEST(JvmStart, ApplicationExitCodeEndsTheChildWithoutItsClosingLines) {
   LauncherInstall install;
   install.SetScenario("main=exit:131415\n");
@@ -122,7 +141,9 @@ TEST_P(JvmStartFailure, LogsAndAlertsAndEndsWithOne) {
   std::vector<std::string> expected = {kStartBanner, "ERROR | Could not open registry key",
                                        "WARN | Failed to get branding"};
   expected = Concat(expected, JvmLoadLines(install));
-  if (failure.runtime == Runtime::kNone) expected.insert(expected.begin() + 6, "ERROR | Unable to load msvcr100");
+  if (failure.runtime == Runtime::kNone || failure.runtime == Runtime::kCurrentLibraryInWorkDir) {
+    expected.insert(expected.begin() + 6, "ERROR | Unable to load msvcr100");
+  }
   std::vector<std::string> tail;
   for (std::string line : failure.lines) {
     const size_t at = line.find("$JVM");
@@ -139,6 +160,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StartFailure{"no runtime",
                      Runtime::kNone,
+                     "main=return\n",
+                     {"ERROR | Module not found. (0x7e)"},
+                     "Failed to start application (100)"},
+        // The working directory no longer serves the runtime's imports: the planted copy never runs.
+        StartFailure{"its C library only in the working directory",
+                     Runtime::kCurrentLibraryInWorkDir,
                      "main=return\n",
                      {"ERROR | Module not found. (0x7e)"},
                      "Failed to start application (100)"},

@@ -21,8 +21,11 @@ namespace {
 
 constexpr char kBrandingKey[] = "Software\\Quillon\\Quillon Attendant";
 
-// Where the build puts the real runtime, laid out as a jre folder.
+// Where the build puts the real runtime, laid out as a jre folder, and the same as a current runtime.
 std::string RealJre() { return BuiltFile("real-jre\\"); }
+std::string RealCurrentJre() { return BuiltFile("real-jre-current\\"); }
+// The fake runtime's parts laid out as a current runtime.
+std::string CurrentRuntime(const std::string& name) { return BuiltFile("current-runtime\\" + name); }
 
 }  // namespace
 
@@ -30,7 +33,7 @@ LauncherInstall::LauncherInstall(const InstallOptions& options)
     : root_("root"),
       work_("work"),
       temp_("temp"),
-      real_(options.runtime == Runtime::kReal),
+      real_(options.runtime == Runtime::kReal || options.runtime == Runtime::kRealCurrent),
       appBesideProgram_(options.appBesideProgram) {
   std::string label = options.label;
   if (options.programPathLength != 0) {
@@ -78,6 +81,19 @@ LauncherInstall::LauncherInstall(const InstallOptions& options)
     case Runtime::kForeign64:
       CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
       CopyFileOrFail(BuiltFile("foreign64.dll"), bin + "server\\jvm.dll");
+      break;
+    case Runtime::kCurrent:
+    case Runtime::kCurrentLibraryInWorkDir:
+      CopyFileOrFail(CurrentRuntime("jvm.dll"), bin + "server\\jvm.dll");
+      CopyFileOrFail(CurrentRuntime("qmrvcrt.dll"),
+                     (options.runtime == Runtime::kCurrent ? bin : work_.path()) + "qmrvcrt.dll");
+      CopyFileOrFail(CurrentRuntime("qmrvcrt_1.dll"), bin + "qmrvcrt_1.dll");
+      CopyFileOrFail(CurrentRuntime("fake_native.dll"), bin + "fake_native.dll");
+      break;
+    case Runtime::kRealCurrent:
+      CopyFileOrFail(RealCurrentJre() + "bin\\qmrvcrt.dll", bin + "qmrvcrt.dll");
+      CopyFileOrFail(RealCurrentJre() + "bin\\server\\jvm.dll", bin + "server\\jvm.dll");
+      CopyFileOrFail(RealJre() + "bin\\server\\avian.dll", bin + "server\\avian.dll");
       break;
     case Runtime::kReal:
       CopyFileOrFail(RealJre() + "bin\\msvcr100.dll", bin + "msvcr100.dll");

@@ -12,14 +12,17 @@
 namespace launcher_tests {
 
 enum class Runtime {
-  kFake,             // the fake runtime, with its C library
-  kFakeNoMsvcr,      // the fake runtime without msvcr100.dll
-  kNone,             // no jre folder at all
-  kNoExport,         // a jvm.dll that does not export JNI_CreateJavaVM
-  kTextFile,         // a text file named jvm.dll
-  kForeign64,        // a 64-bit DLL
-  kReal,             // the real VM (Avian behind our jvm.dll) and the real application
-  kForwarderToFake,  // our jvm.dll of the real runtime, forwarding to the fake runtime as avian.dll
+  kFake,         // the fake runtime, with its C library
+  kFakeNoMsvcr,  // the fake runtime without msvcr100.dll
+  kNone,         // no jre folder at all
+  kNoExport,     // a jvm.dll that does not export JNI_CreateJavaVM
+  kTextFile,     // a text file named jvm.dll
+  kForeign64,    // a 64-bit DLL
+  kCurrent,      // the fake runtime as a current one: its jvm.dll imports a C library beside it, no msvcr100.dll
+  kCurrentLibraryInWorkDir,  // the same with that C library only in the working directory
+  kReal,                     // the real VM (Avian behind our jvm.dll) and the real application
+  kRealCurrent,              // the real VM as a current runtime: our jvm.dll imports a C library beside it
+  kForwarderToFake,          // our jvm.dll of the real runtime, forwarding to the fake runtime as avian.dll
 };
 
 struct InstallOptions {

@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+#ifdef QMR_FORWARDER_RUNTIME_LIBRARY
+// A current runtime's jvm.dll imports the C library it ships beside it; this one does too.
+#include "runtime_library.h"
+#endif
+
 namespace {
 
 using CreateJavaVmFunction = jint(JNICALL*)(JavaVM**, void**, void*);
@@ -42,6 +47,9 @@ std::string Utf8(const std::wstring& text) {
 }  // namespace
 
 extern "C" JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* rawArgs) try {
+#ifdef QMR_FORWARDER_RUNTIME_LIBRARY
+  if (qmr_runtime_library_path()[0] == '\0') return JNI_ERR;
+#endif
   const std::wstring avianPath = OwnDirectory() + L"avian.dll";
   // Never released: the VM's threads and class library live in it until the process ends.
   const HMODULE avian = LoadLibraryW(avianPath.c_str());
