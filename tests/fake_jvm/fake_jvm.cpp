@@ -1,8 +1,9 @@
 // A stand-in Java runtime (jvm.dll) for the launcher's tests. It records every option and every JNI
 // call to a file and acts out the scenario written in app\bootloader.jar under the current directory,
 // the class path a real runtime would resolve. Built with QMR_FAKE_JVM_RUNTIME_LIBRARY it imports the
-// runtime C library stand-in, as a current runtime's jvm.dll imports the C library it ships. Any JNI function the
-// launcher has no business calling ends the process with kForbiddenExit after recording which one it was.
+// runtime C library stand-in, as a current runtime's jvm.dll imports the C library it ships. Any JNI
+// function the launcher has no business calling ends the process with kForbiddenExit after recording
+// which one it was.
 #include <windows.h>
 
 // Declares the invocation functions as exported rather than imported.
