@@ -29,10 +29,10 @@ int ShowMessageBox(const char* text, const char* title, UINT type) {
   return messageBox == nullptr ? 0 : messageBox(nullptr, text, title, type);
 }
 
-DWORD CertGetNameStringLate(PCCERT_CONTEXT certificate, DWORD type, DWORD flags, void* typeParameter, char* name,
+DWORD CertGetNameStringLate(PCCERT_CONTEXT certificate, DWORD type, DWORD flags, void* typeParameter, wchar_t* name,
                             DWORD size) {
-  using Function = DWORD(WINAPI*)(PCCERT_CONTEXT, DWORD, DWORD, void*, char*, DWORD);
-  const Function getName = ResolveFunction<Function>(Crypt32(), "CertGetNameStringA");
+  using Function = DWORD(WINAPI*)(PCCERT_CONTEXT, DWORD, DWORD, void*, wchar_t*, DWORD);
+  const Function getName = ResolveFunction<Function>(Crypt32(), "CertGetNameStringW");
   return getName == nullptr ? 0 : getName(certificate, type, flags, typeParameter, name, size);
 }
 

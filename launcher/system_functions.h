@@ -27,8 +27,8 @@ BOOL RemoveFileSpec(char* path);
 // MessageBoxA from user32.dll; 0 when it cannot be shown.
 int ShowMessageBox(const char* text, const char* title, UINT type);
 
-// CertGetNameStringA and CertFreeCertificateContext from crypt32.dll; 0 and FALSE when it is missing.
-DWORD CertGetNameStringLate(PCCERT_CONTEXT certificate, DWORD type, DWORD flags, void* typeParameter, char* name,
+// CertGetNameStringW and CertFreeCertificateContext from crypt32.dll; 0 and FALSE when it is missing.
+DWORD CertGetNameStringLate(PCCERT_CONTEXT certificate, DWORD type, DWORD flags, void* typeParameter, wchar_t* name,
                             DWORD size);
 BOOL CertFreeCertificateContextLate(PCCERT_CONTEXT certificate);
 

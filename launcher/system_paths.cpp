@@ -20,8 +20,10 @@ int ExactLength(const wchar_t* path) {
 }
 
 bool SpellExactly(const wchar_t* path, int needed, char* buffer) {
-  const DWORD flags = GetACP() == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-  return WideCharToMultiByte(CP_ACP, flags, path, -1, buffer, needed, nullptr, nullptr) == needed;
+  // WC_ERR_INVALID_CHARS is documented for CP_UTF8 itself, not for CP_ACP naming it.
+  if (GetACP() == CP_UTF8)
+    return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, buffer, needed, nullptr, nullptr) == needed;
+  return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path, -1, buffer, needed, nullptr, nullptr) == needed;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <wincrypt.h>
 
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <new>
 
@@ -17,7 +18,11 @@ namespace launcher {
 
 namespace {
 
-constexpr char kExpectedSigner[] = "Quillon AB";
+// Compared as UTF-16 code units, whole: the ANSI name would be a best-fit conversion of the
+// certificate's Unicode text (fullwidth letters become plain ones), and a terminated-string comparison
+// stops at a NUL inside the name.
+constexpr wchar_t kExpectedSigner[] = L"Quillon AB";
+constexpr size_t kExpectedSignerUnits = sizeof kExpectedSigner / sizeof kExpectedSigner[0];  // with the terminator
 constexpr size_t kCommandCapacity = 520;
 constexpr WORD kFileSignatureOrdinal = 223;
 // Without MSI_INVALID_HASH_IS_FATAL the signer certificate is delivered even for a package whose
@@ -27,6 +32,21 @@ constexpr DWORD kSignatureFlags = MSI_INVALID_HASH_IS_FATAL;
 using FileSignatureFunction = decltype(&MsiGetFileSignatureInformationA);
 
 bool IsPresent(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// The name for the log, in the ANSI code page without best fit: what it cannot spell, and any NUL
+// inside the name, shows as "?".
+void SpellForLog(const wchar_t* name, DWORD units, char* buffer, size_t capacity) {
+  // A long name is cut: no code unit takes more than three bytes.
+  const int taken = static_cast<int>(units < (capacity - 1) / 3 ? units : (capacity - 1) / 3);
+  const bool utf8 = GetACP() == CP_UTF8;  // spells everything, and takes neither flag nor default
+  const int written = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, name, taken, buffer,
+                                          static_cast<int>(capacity - 1), utf8 ? nullptr : "?", nullptr);
+  const size_t length = written > 0 ? static_cast<size_t>(written) : 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (buffer[i] == '\0') buffer[i] = '?';
+  }
+  buffer[length] = '\0';
+}
 
 struct ModuleFreer {
   using pointer = HMODULE;
@@ -138,15 +158,19 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
                  CertGetNameStringLate(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
              length == 0) {
     WriteLog("ERROR", "Failed to get certificate issuer");
-  } else if (std::unique_ptr<char[]> name(new (std::nothrow) char[length]); name == nullptr) {
+  } else if (std::unique_ptr<wchar_t[]> name(new (std::nothrow) wchar_t[length]); name == nullptr) {
     WriteLog("ERROR", "Failed to allocate memory for certificate issuer");
-  } else if (CertGetNameStringLate(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.get(), length) == 0) {
+  } else if (const DWORD read =
+                 CertGetNameStringLate(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.get(), length);
+             read == 0 || read > length) {
     WriteLog("ERROR", "Failed to get certificate issuer");
   } else {
-    verified = std::strcmp(name.get(), kExpectedSigner) == 0;
+    verified = read == kExpectedSignerUnits && std::wmemcmp(name.get(), kExpectedSigner, kExpectedSignerUnits) == 0;
     if (!verified) {
       WriteLog("ERROR", "Incorrect certificate issuer!?");
-      WriteLog("ERROR", name.get());
+      char spelled[kPathCapacity];
+      SpellForLog(name.get(), read - 1, spelled, sizeof spelled);
+      WriteLog("ERROR", spelled);
     }
   }
   if (!CertFreeCertificateContextLate(certificate)) WriteLog("ERROR", "Failed to free certificate context");

@@ -7,7 +7,7 @@ packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
   xvfb xauth x11-utils
-  msitools wixl osslsigncode openssl
+  msitools wixl osslsigncode openssl python3-cryptography
   googletest openjdk-17-jdk-headless libz-mingw-w64-dev
   # The real test runtime (Avian) is built from source: its makefile, host tools and class library.
   make g++ git

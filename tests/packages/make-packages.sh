@@ -72,6 +72,10 @@ certificate quillon "Quillon"
 certificate quillon-ab-ltd "Quillon AB Ltd"
 certificate x-quillon-ab "X Quillon AB"
 certificate other-publisher "Other Publisher" quillon-ab
+# Names that only look like the publisher's: fullwidth A and B (U+FF21 U+FF22), and the name followed
+# by a NUL and more, which a comparison of terminated strings would stop at.
+"$here/lookalike-certificate.py" "$work" quillon-ab-fullwidth 'Quillon \uff21\uff22'
+"$here/lookalike-certificate.py" "$work" quillon-ab-nul 'Quillon AB\x00 and more'
 openssl x509 -in "$work/quillon-ab.pem" -outform DER -out "$out/quillon-ab.der"
 
 # Packages that are installed for real: one each, so that no two tests install the same product.
@@ -84,7 +88,8 @@ done
 # Packages that are only verified and rejected (or verified without being installed).
 package rejected "Quillon upgrade test rejected"
 cp "$work/rejected.msi" "$out/unsigned.msi"
-for signer in quillon-ab quillon-ab-lower quillon quillon-ab-ltd x-quillon-ab other-publisher; do
+for signer in quillon-ab quillon-ab-lower quillon quillon-ab-ltd x-quillon-ab other-publisher quillon-ab-fullwidth \
+  quillon-ab-nul; do
   sign "$work/rejected.msi" "$signer" "$out/signed-by-$signer.msi"
 done
 

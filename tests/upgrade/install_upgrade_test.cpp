@@ -121,6 +121,11 @@ INSTANTIATE_TEST_SUITE_P(
         Rejection{"signed-by-x-quillon-ab.msi", {"ERROR | Incorrect certificate issuer!?", "ERROR | X Quillon AB"}},
         Rejection{"signed-by-other-publisher.msi",
                   {"ERROR | Incorrect certificate issuer!?", "ERROR | Other Publisher"}},
+        // Look-alikes: logged without best fit, so what the code page lacks shows as "?", as does a NUL.
+        Rejection{"signed-by-quillon-ab-fullwidth.msi",
+                  {"ERROR | Incorrect certificate issuer!?", "ERROR | Quillon ??"}},
+        Rejection{"signed-by-quillon-ab-nul.msi",
+                  {"ERROR | Incorrect certificate issuer!?", "ERROR | Quillon AB? and more"}},
         Rejection{"unsigned.msi", {"ERROR | No signer certificate in installer package (0x800b0100)"}}));
 
 }  // namespace
