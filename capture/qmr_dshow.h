@@ -59,14 +59,51 @@ typedef struct _ds_log_callback {
   ds_log_function callback;
 } ds_log_callback;
 
-#if defined(_WIN32) && !defined(_WIN64)
+// The records' layout, as a foreign-function binding that lays records out with natural alignment
+// computes it (Java's, for one), little-endian:
+//
+//   ds_capture_device      x86 (4-byte pointers)   x64 (8-byte pointers)
+//     capture_filter        0                        0
+//     grabber_filter        4                        8
+//     null_renderer         8                       16
+//     mjpeg_decompressor   12                       24
+//     frame_cb             16                       32
+//     name                 20 (256 bytes)           40
+//     path                276 (1024 bytes)         296
+//     format_count       1300                     1320
+//     formats            1304 (64 x 12 bytes)     1324
+//     current_format     2072                     2092
+//     capture_builder    2084                     2104
+//     graph              2088                     2112
+//     media_control      2092                     2120
+//     media_event        2096                     2128
+//     size               2100                     2136
+//   ds_format: 12 bytes on both (width 0, height 4, fourcc 8).
+//   ds_frame_callback, ds_log_callback: one function pointer, 4 or 8 bytes. The frame function's byte
+//   count is a 32-bit long on both.
 #ifdef __cplusplus
 #define QMR_STATIC_ASSERT static_assert
 #else
 #define QMR_STATIC_ASSERT _Static_assert
 #endif
+#if defined(_WIN64)
+QMR_STATIC_ASSERT(sizeof(ds_format) == 12, "ds_format is 12 bytes");
+QMR_STATIC_ASSERT(sizeof(ds_capture_device) == 2136, "ds_capture_device is 2136 bytes");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, grabber_filter) == 8, "grabber_filter at 8");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, frame_cb) == 32, "frame_cb at 32");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, name) == 40, "name at 40");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, path) == 296, "path at 296");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, format_count) == 1320, "format_count at 1320");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, formats) == 1324, "formats at 1324");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, current_format) == 2092, "current_format at 2092");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, capture_builder) == 2104, "capture_builder at 2104");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, media_event) == 2128, "media_event at 2128");
+QMR_STATIC_ASSERT(sizeof(ds_frame_callback) == 8 && sizeof(ds_log_callback) == 8, "callback records");
+QMR_STATIC_ASSERT(sizeof(long) == 4, "the frame function's byte count is 32 bits");
+#elif defined(_WIN32)
 QMR_STATIC_ASSERT(sizeof(ds_format) == 12, "ds_format is 12 bytes");
 QMR_STATIC_ASSERT(sizeof(ds_capture_device) == 2100, "ds_capture_device is 2100 bytes");
+QMR_STATIC_ASSERT(offsetof(ds_capture_device, grabber_filter) == 4, "grabber_filter at 4");
 QMR_STATIC_ASSERT(offsetof(ds_capture_device, frame_cb) == 16, "frame_cb at 16");
 QMR_STATIC_ASSERT(offsetof(ds_capture_device, name) == 20, "name at 20");
 QMR_STATIC_ASSERT(offsetof(ds_capture_device, path) == 276, "path at 276");

@@ -14,7 +14,12 @@ if(NOT wxs MATCHES "UpgradeCode=\"([0-9A-F-]+)\"")
   message(FATAL_ERROR "No UpgradeCode in packaging/Attendant.wxs")
 endif()
 set(QMR_UPGRADE_CODE "{${CMAKE_MATCH_1}}")
-set(QMR_INSTALLER_NAME QuillonAttendant-${PROJECT_VERSION}.msi)
+# One package per architecture, of the same product: the x64 one replaces an installed x86 one.
+if(QMR_ARCH STREQUAL "x86")
+  set(QMR_INSTALLER_NAME QuillonAttendant-${PROJECT_VERSION}.msi)
+else()
+  set(QMR_INSTALLER_NAME QuillonAttendant-${PROJECT_VERSION}-${QMR_ARCH}.msi)
+endif()
 
 # Adds a VERSIONINFO resource to an executable or DLL target.
 #   qmr_version_resource(target FILENAME name DESCRIPTION text [VERSION x.y.z])

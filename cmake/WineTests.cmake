@@ -34,15 +34,16 @@ function(qmr_add_gtest_suites target)
   endforeach()
   list(REMOVE_DUPLICATES suites)
   foreach(suite IN LISTS suites)
-    set(name ${target}.${suite})
+    set(name ${QMR_TEST_NAME_PREFIX}${target}.${suite})
     add_test(NAME ${name}
              COMMAND ${QMR_GTEST_RUNNER} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${target}>
                      --gtest_filter=${suite}.*:*/${suite}.*:${suite}/*
              WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR})
-    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT ${ARG_TIMEOUT}
-                         LABELS "wine;${ARG_LABELS}")
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ${QMR_TEST_NAME_PREFIX}wine TIMEOUT ${ARG_TIMEOUT}
+                         LABELS "wine;${QMR_ARCH};${ARG_LABELS}")
     if(ARG_LOCKS)
-      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_LOCKS}")
+      list(TRANSFORM ARG_LOCKS PREPEND "${QMR_TEST_NAME_PREFIX}" OUTPUT_VARIABLE locks)
+      set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${locks}")
     endif()
   endforeach()
 endfunction()

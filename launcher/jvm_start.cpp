@@ -88,11 +88,11 @@ void LauncherLog::ReportForeignRuntime(const char* jvmPath) {
   DWORD read = 0;
   if (!ReadFile(file.get(), header, sizeof header, &read, nullptr)) return;
   const PeImageInfo image = ParsePeHeader(header, read);
-  if (!image.isPe || !image.isDll || image.machine == kMachineX86) return;
+  if (!image.isPe || !image.isDll || image.machine == kOwnMachine) return;
   char runtime[64];
   char own[64];
   DescribeMachine(image.machine, runtime, sizeof runtime);
-  DescribeMachine(kMachineX86, own, sizeof own);
+  DescribeMachine(kOwnMachine, own, sizeof own);
   char line[kPathCapacity + 160];
   FormatBounded(line, sizeof line, "The Java runtime is a DLL for %s, but this launcher is %s: %s", runtime, own,
                 jvmPath);

@@ -33,10 +33,10 @@ PeImageInfo ParsePeHeader(const unsigned char* bytes, size_t size) {
 
 void DescribeMachine(uint16_t machine, char* buffer, size_t capacity) {
   switch (machine) {
-    case 0x014c:
+    case kMachineX86:
       FormatBounded(buffer, capacity, "x86 (32-bit)");
       break;
-    case 0x8664:
+    case kMachineX64:
       FormatBounded(buffer, capacity, "x64 (64-bit)");
       break;
     case 0xaa64:

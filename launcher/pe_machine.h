@@ -8,6 +8,9 @@
 namespace launcher {
 
 constexpr uint16_t kMachineX86 = 0x014c;
+constexpr uint16_t kMachineX64 = 0x8664;
+// The machine this launcher was built for: it can load Java runtimes for this machine only.
+constexpr uint16_t kOwnMachine = sizeof(void*) == 8 ? kMachineX64 : kMachineX86;
 
 struct PeImageInfo {
   bool isPe = false;

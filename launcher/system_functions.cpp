@@ -1,5 +1,9 @@
 #include "system_functions.h"
 
+#include "bounded_text.h"
+#include "launcher_log.h"
+#include "system_paths.h"
+
 namespace launcher {
 
 namespace {
@@ -11,7 +15,20 @@ HMODULE Crypt32() {
 
 }  // namespace
 
-HMODULE LoadSystemLibrary(const char* name) { return LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32); }
+HMODULE LoadSystemLibrary(const char* name) {
+  const HMODULE module = LoadLibraryExA(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (module != nullptr || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+  // Windows 7 without update KB2533623 knows no such flag: the full path in the system directory,
+  // whose own imports are then looked for there first too.
+  char systemDir[kPathCapacity] = {};
+  char path[kPathCapacity] = {};
+  if (!GetSystemDirectoryPath(systemDir, sizeof systemDir) ||
+      FormatStrict(path, sizeof path, "%s\\%s", systemDir, name) < 0) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return nullptr;
+  }
+  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
 
 BOOL RemoveFileSpec(char* path) {
   using Function = BOOL(WINAPI*)(char*);

@@ -10,7 +10,8 @@
 namespace launcher {
 
 // A platform DLL from the system directory only: a DLL of the same name beside the program or in
-// the working directory is never loaded instead. Needs Windows 7 with its updates, or later.
+// the working directory is never loaded instead. Where the platform refuses the search flag for the
+// system directory (Windows 7 without its updates), by the DLL's full path there.
 HMODULE LoadSystemLibrary(const char* name);
 
 // An export of a loaded module as a typed function pointer; null for no module or no such export.

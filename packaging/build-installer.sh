@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
 # Builds the product's Windows Installer package with wixl, and signs it when given a certificate.
 #   build-installer.sh --version X.Y.Z --launcher EXE --capture DLL --logo PNG --jar JAR --runtime DIR
-#                      --output MSI [--cert PEM --key PEM]
+#                      --output MSI [--arch x86|x64] [--cert PEM --key PEM]
 # DIR is the Java runtime that is installed as "jre" beside the launcher; the jar becomes app\bootloader.jar.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-usage() { echo "usage: build-installer.sh --version X.Y.Z --launcher EXE --capture DLL --logo PNG --jar JAR --runtime DIR --output MSI [--cert PEM --key PEM]" >&2; exit 2; }
-version= launcher= capture= logo= jar= runtime= output= cert= key=
+usage() { echo "usage: build-installer.sh --version X.Y.Z --launcher EXE --capture DLL --logo PNG --jar JAR --runtime DIR --output MSI [--arch x86|x64] [--cert PEM --key PEM]" >&2; exit 2; }
+version= launcher= capture= logo= jar= runtime= output= cert= key= arch=x86
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || usage
   case $1 in
     --version) version=$2 ;; --launcher) launcher=$2 ;; --capture) capture=$2 ;; --logo) logo=$2 ;;
-    --jar) jar=$2 ;; --runtime) runtime=$2 ;; --output) output=$2 ;; --cert) cert=$2 ;; --key) key=$2 ;;
+    --jar) jar=$2 ;; --runtime) runtime=$2 ;; --output) output=$2 ;; --cert) cert=$2 ;; --key) key=$2 ;; --arch) arch=$2 ;;
     *) usage ;;
   esac
   shift 2
 done
 for v in version launcher capture logo jar runtime output; do [ -n "${!v}" ] || usage; done
+[[ $arch =~ ^(x86|x64)$ ]] || { echo "build-installer.sh: architecture '$arch' is neither x86 nor x64" >&2; exit 2; }
 [[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "build-installer.sh: version '$version' is not MAJOR.MINOR.PATCH" >&2; exit 2; }
 for f in "$launcher" "$capture" "$logo" "$jar"; do [ -f "$f" ] || { echo "build-installer.sh: $f is missing" >&2; exit 1; }; done
 [ -f "$runtime/bin/server/jvm.dll" ] || { echo "build-installer.sh: $runtime holds no bin/server/jvm.dll" >&2; exit 1; }
@@ -43,7 +44,7 @@ ln -s "$(abs "$runtime")" "$stage/jre"
 cp "$here/Attendant.wxs" "$stage/"
 (cd "$stage" && find -L jre -type f | LC_ALL=C sort) |
   wixl-heat --var var.Stage --directory-ref INSTALLDIR --component-group Runtime -p "" >"$stage/runtime.wxs"
-(cd "$stage" && wixl -a x86 -o "$work/product.msi" -D Version="$version" -D Stage=. Attendant.wxs runtime.wxs)
+(cd "$stage" && wixl -a "$arch" -o "$work/product.msi" -D Version="$version" -D Stage=. Attendant.wxs runtime.wxs)
 
 # What wixl has no syntax for. The old version goes before anything of the new one is installed, so
 # that no file of it is left and the new launcher is never started beside it; the start runs in the

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build clang-format python3
-  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
   xvfb xauth x11-utils
   msitools wixl osslsigncode openssl python3-cryptography

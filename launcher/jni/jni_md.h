@@ -1,4 +1,5 @@
-/* Machine-dependent JNI types for 32-bit Windows, used with the JDK's own jni.h. */
+/* Machine-dependent JNI types for Windows, used with the JDK's own jni.h: the same on x86 and x64 (long is
+   32 bits on both; the calling convention is ignored on x64). */
 #ifndef QMR_JNI_MD_H
 #define QMR_JNI_MD_H
 

@@ -26,6 +26,7 @@ int CaptureDll::CallCdecl(const char* name, uintptr_t a, uintptr_t b, uintptr_t 
     ADD_FAILURE() << name << " is not exported";
     return -1000;
   }
+#if defined(__i386__)
   uintptr_t before = 0, after = 0;
   uintptr_t args[3] = {a, b, c};
   uintptr_t* arg = args;
@@ -43,6 +44,11 @@ int CaptureDll::CallCdecl(const char* name, uintptr_t a, uintptr_t b, uintptr_t 
       : "b"(fn)
       : "edx", "memory", "cc");
   *popped = static_cast<int>(after - (before - 12));
+#else
+  // x64 has one calling convention, in which the caller always removes what it passed.
+  const int result = reinterpret_cast<int (*)(uintptr_t, uintptr_t, uintptr_t)>(reinterpret_cast<void*>(fn))(a, b, c);
+  *popped = 0;
+#endif
   return result;
 }
 

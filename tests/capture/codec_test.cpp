@@ -144,7 +144,8 @@ std::vector<BYTE> Decompress(DWORD fourcc, BITMAPINFOHEADER input, std::vector<B
   *result = ICERR_BADHANDLE;
   if (hic.get() == nullptr) return image;
   EXPECT_EQ(ICERR_OK, ICDecompressBegin(hic.get(), &input, &input));
-  *result = ICDecompress(hic.get(), 0, &input, frame.data(), output, image.data());
+  // ICDecompress hands the ICERR code on as a DWORD: negative codes are negative 32-bit values.
+  *result = static_cast<LONG>(ICDecompress(hic.get(), 0, &input, frame.data(), output, image.data()));
   ICDecompressEnd(hic.get());
   return image;
 }

@@ -212,15 +212,29 @@ TEST_F(DeviceListing, RefusesNullArgumentsTouchingNothing) {
   EXPECT_TRUE(log_.entries().empty());
 }
 
+// The records' layout as a foreign-function binding computes it with natural alignment: x86, x64.
+struct RawLayout {
+  size_t pointer, name, path, format_count, formats, current_format, capture_builder, graph, media_control, media_event,
+      size;
+};
+constexpr RawLayout kRawLayout = sizeof(void*) == 8
+                                     ? RawLayout{8, 40, 296, 1320, 1324, 2092, 2104, 2112, 2120, 2128, 2136}
+                                     : RawLayout{4, 20, 276, 1300, 1304, 2072, 2084, 2088, 2092, 2096, 2100};
+
 TEST(DeviceListingThroughTheDll, FillsRawMemoryAtTheFixedOffsets) {
   ScopedCom com;
   VirtualCamera first(Named(L"Raw One", nullptr, L"raw-path-1"));
   VirtualCamera second(Named(L"Raw Two"));
   CaptureDll dll;
   auto list = dll.Get<int(QMR_CDECL*)(void*, uint32_t*)>("ds_list_devices");
+  auto open = dll.Get<int(QMR_CDECL*)(void*)>("ds_open_device");
+  auto close = dll.Get<int(QMR_CDECL*)(void*)>("ds_close_device");
   ASSERT_NE(nullptr, list);
-  // Two records of 2100 bytes as a foreign-function layer allocates them, with a guard after them.
-  std::vector<unsigned char> memory(2 * 2100 + 16, 0xCD);
+  ASSERT_NE(nullptr, open);
+  ASSERT_NE(nullptr, close);
+  const RawLayout& at = kRawLayout;
+  // Two records as a foreign-function layer allocates them, with a guard after them.
+  std::vector<unsigned char> memory(2 * at.size + 16, 0xCD);
   uint32_t count = 2;
   EXPECT_EQ(0, list(memory.data(), &count));
   ASSERT_EQ(2u, count);
@@ -233,13 +247,41 @@ TEST(DeviceListingThroughTheDll, FillsRawMemoryAtTheFixedOffsets) {
     }
     return text;
   };
-  EXPECT_EQ(L"Raw One", text_at(20, 128));
-  EXPECT_EQ(L"raw-path-1", text_at(276, 512));
-  EXPECT_EQ(L"Raw Two", text_at(2100 + 20, 128));
-  EXPECT_EQ(L"", text_at(2100 + 276, 512));
-  EXPECT_TRUE(AllBytes(&memory[0], 20, 0));
-  EXPECT_TRUE(AllBytes(&memory[1300], 2100 - 1300, 0));  // format_count to media_event
-  EXPECT_TRUE(AllBytes(&memory[2 * 2100], 16, 0xCD));
+  auto pointer_at = [&](size_t offset) {
+    uint64_t value = 0;
+    std::memcpy(&value, &memory[offset], at.pointer);
+    return value;
+  };
+  auto int_at = [&](size_t offset) {
+    int32_t value = 0;
+    std::memcpy(&value, &memory[offset], 4);
+    return value;
+  };
+  EXPECT_EQ(L"Raw One", text_at(at.name, 128));
+  EXPECT_EQ(L"raw-path-1", text_at(at.path, 512));
+  EXPECT_EQ(L"Raw Two", text_at(at.size + at.name, 128));
+  EXPECT_EQ(L"", text_at(at.size + at.path, 512));
+  EXPECT_TRUE(AllBytes(&memory[0], at.name, 0));
+  EXPECT_TRUE(AllBytes(&memory[at.format_count], at.size - at.format_count, 0));  // format_count to media_event
+  EXPECT_TRUE(AllBytes(&memory[2 * at.size], 16, 0xCD));
+
+  // What the open writes: the capture filter, the format list, the graph's four objects.
+  ASSERT_EQ(0, open(memory.data()));
+  EXPECT_NE(0u, pointer_at(0));
+  for (size_t field = 1; field < 5; ++field) EXPECT_EQ(0u, pointer_at(field * at.pointer)) << field;
+  EXPECT_EQ(1, int_at(at.format_count));
+  for (size_t format : {at.formats, at.current_format}) {
+    EXPECT_EQ(320, int_at(format));
+    EXPECT_EQ(240, int_at(format + 4));
+    EXPECT_EQ(0, int_at(format + 8));
+  }
+  for (size_t field : {at.capture_builder, at.graph, at.media_control, at.media_event}) {
+    EXPECT_NE(0u, pointer_at(field)) << field;
+  }
+  EXPECT_EQ(0x30, close(memory.data()));
+  EXPECT_TRUE(AllBytes(&memory[0], 5 * at.pointer, 0));
+  EXPECT_TRUE(AllBytes(&memory[at.capture_builder], at.size - at.capture_builder, 0));
+  EXPECT_TRUE(AllBytes(&memory[2 * at.size], 16, 0xCD));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-/* Built by the x86-64 compiler: a 64-bit DLL that a 32-bit launcher cannot load. */
+/* Built by the compiler of the other architecture: a DLL the launcher cannot load. */
 #include <windows.h>
 
 __declspec(dllexport) int JNI_CreateJavaVM(void* vm, void* env, void* args) {

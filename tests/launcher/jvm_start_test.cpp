@@ -18,6 +18,16 @@ using testing_support::CloseMessageBox;
 using testing_support::FileExists;
 using testing_support::Process;
 
+// How the launcher names its own architecture and the other one.
+constexpr bool kIs64Bit = sizeof(void*) == 8;
+const char* const kOwnArchitecture = kIs64Bit ? "x64 (64-bit)" : "x86 (32-bit)";
+const char* const kOtherArchitecture = kIs64Bit ? "x86 (32-bit)" : "x64 (64-bit)";
+
+void Replace(std::string* line, const std::string& placeholder, const std::string& text) {
+  const size_t at = line->find(placeholder);
+  if (at != std::string::npos) line->replace(at, placeholder.size(), text);
+}
+
 TEST(JvmStart, HandsTheFiveOptionsInOrderAndRunsMain) {
   BrandingValue branding("Brand of the house");
   LauncherInstall install;
@@ -146,8 +156,9 @@ TEST_P(JvmStartFailure, LogsAndAlertsAndEndsWithOne) {
   }
   std::vector<std::string> tail;
   for (std::string line : failure.lines) {
-    const size_t at = line.find("$JVM");
-    if (at != std::string::npos) line.replace(at, 4, install.installDir() + "jre\\bin\\server\\jvm.dll");
+    Replace(&line, "$JVM", install.installDir() + "jre\\bin\\server\\jvm.dll");
+    Replace(&line, "$OWN", kOwnArchitecture);
+    Replace(&line, "$OTHER", kOtherArchitecture);
     tail.push_back(line);
   }
   expected =
@@ -157,49 +168,48 @@ TEST_P(JvmStartFailure, LogsAndAlertsAndEndsWithOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, JvmStartFailure,
-    ::testing::Values(
-        StartFailure{"no runtime",
-                     Runtime::kNone,
-                     "main=return\n",
-                     {"ERROR | Module not found. (0x7e)"},
-                     "Failed to start application (100)"},
-        // The working directory no longer serves the runtime's imports: the planted copy never runs.
-        StartFailure{"its C library only in the working directory",
-                     Runtime::kCurrentLibraryInWorkDir,
-                     "main=return\n",
-                     {"ERROR | Module not found. (0x7e)"},
-                     "Failed to start application (100)"},
-        StartFailure{"not a library",
-                     Runtime::kTextFile,
-                     "main=return\n",
-                     {"ERROR | Bad EXE format for %1. (0xc1)"},
-                     "Failed to start application (100)"},
-        StartFailure{"64-bit runtime",
-                     Runtime::kForeign64,
-                     "main=return\n",
-                     {"ERROR | Bad EXE format for %1. (0xc1)",
-                      "ERROR | The Java runtime is a DLL for x64 (64-bit), but this launcher is x86 (32-bit): $JVM"},
-                     "Failed to start application (100)"},
-        StartFailure{"no invocation export",
-                     Runtime::kNoExport,
-                     "main=return\n",
-                     {"ERROR | GetProcAddress JNI_CreateJavaVM failed"},
-                     "Failed to start application (200)"},
-        StartFailure{"creation fails",
-                     Runtime::kFake,
-                     "create=-1\n",
-                     {"ERROR | JNI_CreateJavaVM failed (-1)"},
-                     "Failed to start application (250)"},
-        StartFailure{"no main class",
-                     Runtime::kFake,
-                     nullptr,
-                     {"ERROR | Unable to locate main class"},
-                     "Failed to start application (300)"},
-        StartFailure{"main with another signature",
-                     Runtime::kFake,
-                     "method=other\n",
-                     {"ERROR | Unable to locate main method"},
-                     "Failed to start application (400)"}));
+    ::testing::Values(StartFailure{"no runtime",
+                                   Runtime::kNone,
+                                   "main=return\n",
+                                   {"ERROR | Module not found. (0x7e)"},
+                                   "Failed to start application (100)"},
+                      // The working directory no longer serves the runtime's imports: the planted copy never runs.
+                      StartFailure{"its C library only in the working directory",
+                                   Runtime::kCurrentLibraryInWorkDir,
+                                   "main=return\n",
+                                   {"ERROR | Module not found. (0x7e)"},
+                                   "Failed to start application (100)"},
+                      StartFailure{"not a library",
+                                   Runtime::kTextFile,
+                                   "main=return\n",
+                                   {"ERROR | Bad EXE format for %1. (0xc1)"},
+                                   "Failed to start application (100)"},
+                      StartFailure{"runtime of the other architecture",
+                                   Runtime::kForeign,
+                                   "main=return\n",
+                                   {"ERROR | Bad EXE format for %1. (0xc1)",
+                                    "ERROR | The Java runtime is a DLL for $OTHER, but this launcher is $OWN: $JVM"},
+                                   "Failed to start application (100)"},
+                      StartFailure{"no invocation export",
+                                   Runtime::kNoExport,
+                                   "main=return\n",
+                                   {"ERROR | GetProcAddress JNI_CreateJavaVM failed"},
+                                   "Failed to start application (200)"},
+                      StartFailure{"creation fails",
+                                   Runtime::kFake,
+                                   "create=-1\n",
+                                   {"ERROR | JNI_CreateJavaVM failed (-1)"},
+                                   "Failed to start application (250)"},
+                      StartFailure{"no main class",
+                                   Runtime::kFake,
+                                   nullptr,
+                                   {"ERROR | Unable to locate main class"},
+                                   "Failed to start application (300)"},
+                      StartFailure{"main with another signature",
+                                   Runtime::kFake,
+                                   "method=other\n",
+                                   {"ERROR | Unable to locate main method"},
+                                   "Failed to start application (400)"}));
 
 // CTest maps Q: to a scratch directory of its own (map-drive.sh) for this suite.
 TEST(DriveRoot, AProgramInADrivesRootGetsPathsWithTwoBackslashesThatWork) {

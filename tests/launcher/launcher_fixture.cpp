@@ -78,9 +78,9 @@ LauncherInstall::LauncherInstall(const InstallOptions& options)
       CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
       testing_support::WriteFileBytes(bin + "server\\jvm.dll", "this is not a library\r\n");
       break;
-    case Runtime::kForeign64:
+    case Runtime::kForeign:
       CopyFileOrFail(BuiltFile("msvcr100.dll"), bin + "msvcr100.dll");
-      CopyFileOrFail(BuiltFile("foreign64.dll"), bin + "server\\jvm.dll");
+      CopyFileOrFail(BuiltFile("foreign.dll"), bin + "server\\jvm.dll");
       break;
     case Runtime::kCurrent:
     case Runtime::kCurrentLibraryInWorkDir:

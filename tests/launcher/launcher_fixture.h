@@ -17,7 +17,7 @@ enum class Runtime {
   kNone,         // no jre folder at all
   kNoExport,     // a jvm.dll that does not export JNI_CreateJavaVM
   kTextFile,     // a text file named jvm.dll
-  kForeign64,    // a 64-bit DLL
+  kForeign,      // a DLL for the other architecture
   kCurrent,      // the fake runtime as a current one: its jvm.dll imports a C library beside it, no msvcr100.dll
   kCurrentLibraryInWorkDir,  // the same with that C library only in the working directory
   kReal,                     // the real VM (Avian behind our jvm.dll) and the real application

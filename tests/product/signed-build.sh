@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
 # Builds the launcher, the capture library and the installer signed with a throw-away certificate in
 # a build tree of their own, checks every signature and its signer, and runs the signed launcher.
-#   signed-build.sh SOURCE_DIR BUILD_DIR WINE_RUN ENVRUN [CMAKE_ARG...]
+#   signed-build.sh SOURCE_DIR BUILD_DIR WINE_RUN ENVRUN TOOLCHAIN_FILE [CMAKE_ARG...]
 # The CMake arguments must name the runtime and application to ship (QMR_INSTALLER_RUNTIME and
 # QMR_INSTALLER_JAR), which the signed launcher then runs.
 set -euo pipefail
-src=$1 build=$2 wine_run=$3 envrun=$4
-shift 4
+src=$1 build=$2 wine_run=$3 envrun=$4 toolchain=$5
+shift 5
 . "$src/tests/packages/throwaway-certificate.sh"
 keys=$(mktemp -d)
 trap 'rm -rf "$keys"' EXIT
 throwaway_certificate "$keys" quillon-ab "Quillon AB"
 
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
   -DQMR_SIGN_CERT="$keys/quillon-ab.chain" -DQMR_SIGN_KEY="$keys/quillon-ab.key" "$@" >/dev/null
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 version=$(cached CMAKE_PROJECT_VERSION)

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds Avian's jvm.dll for 32-bit Windows in its unpacked source tree. Called once per build tree by
-# the avian external project.
-#   build-avian.sh SOURCE_DIR EXPECTED_COMMIT JNI_MD_H CXX CC [COMPILER_LAUNCHER]
+# Builds Avian's jvm.dll for Windows (i386 or x86_64) in its unpacked source tree. Called once per build
+# tree by the avian external project.
+#   build-avian.sh SOURCE_DIR EXPECTED_COMMIT ARCH JNI_MD_H CXX CC [COMPILER_LAUNCHER]
 set -euo pipefail
-src=$1 commit=$2 jni_md=$3 cxx=$4 cc=$5 launcher=${6:-}
+src=$1 commit=$2 arch=$3 jni_md=$4 cxx=$5 cc=$6 launcher=${7:-}
 : "${JAVA_HOME:?JAVA_HOME must name the JDK that compiles the class library}"
 
 # A clone (no tarball beside the project) must be at the expected commit; a tarball was checked by hash.
@@ -13,8 +13,13 @@ if [ -d "$src/.git" ]; then
 fi
 
 # The makefile wants a Windows jni_md.h (the Linux JDK has none) and zlib from win32/include and
-# win32/lib; with only libz.a there, zlib is linked in statically.
-win32=$src/qmr-win32
+# win32/lib (win64/ for x86_64); with only libz.a there, zlib is linked in statically.
+case $arch in
+  i386) sdk=win32 bits=-m32 ;;
+  x86_64) sdk=win64 bits=-m64 ;;
+  *) echo "build-avian.sh: unknown architecture $arch" >&2; exit 2 ;;
+esac
+win32=$src/qmr-$sdk
 mkdir -p "$win32/include" "$win32/lib"
 cp "$jni_md" "$win32/include/jni_md.h"
 zlib=$("$cc" -print-file-name=libz.a)
@@ -24,5 +29,5 @@ cp "$zlib" "$win32/lib/libz.a"
 # java-version=8: the makefile misreads JDK 17's version string. Only the DLL is built: the default
 # target also compiles Avian's own tests, which javac 17 refuses.
 cd "$src"
-exec make -j2 platform=windows arch=i386 java-version=8 win32="$win32" extra-lflags=-static-libgcc \
-  cxx="${launcher:+$launcher }$cxx -m32" cc="${launcher:+$launcher }$cc -m32" build/windows-i386/jvm.dll
+exec make -j2 platform=windows arch="$arch" java-version=8 "$sdk=$win32" extra-lflags=-static-libgcc \
+  cxx="${launcher:+$launcher }$cxx $bits" cc="${launcher:+$launcher }$cc $bits" "build/windows-$arch/jvm.dll"
