@@ -93,7 +93,9 @@ int QMR_CDECL ds_close_device(ds_capture_device* device);
 int QMR_CDECL ds_is_open(ds_capture_device* device);
 int QMR_CDECL ds_num_open_devices(void);
 int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_format* format, ds_frame_callback* callback);
-// Rows lie one after another, width * 4 bytes each.
+// Rows lie one after another, width * 4 bytes each; touches no byte outside width * 4 * height. A
+// height above INT32_MAX (a top-down format's negative height passed on) changes nothing: such a frame
+// already comes top row first. Any thread, the streaming thread included.
 int QMR_CDECL ds_vflip_32(void* pixels, int32_t width, uint32_t height);
 
 #ifdef __cplusplus
