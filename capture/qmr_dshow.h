@@ -92,6 +92,10 @@ int QMR_CDECL ds_open_device(ds_capture_device* device);
 int QMR_CDECL ds_close_device(ds_capture_device* device);
 int QMR_CDECL ds_is_open(ds_capture_device* device);
 int QMR_CDECL ds_num_open_devices(void);
+// 0 capturing; 1 to 7 a step before connecting failed; -8 connecting failed; -9 the graph did not run:
+// Run refused, or the graph did not report running within 3 seconds (a device that another program holds
+// refuses so). A start that fails from 5 on leaves what it built for ds_close_device: close and open the
+// device again to retry.
 int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_format* format, ds_frame_callback* callback);
 // Rows lie one after another, width * 4 bytes each; touches no byte outside width * 4 * height. A
 // height above INT32_MAX (a top-down format's negative height passed on) changes nothing: such a frame
