@@ -89,6 +89,9 @@ int QMR_CDECL ds_deinit(void);
 int QMR_CDECL ds_set_logger(ds_log_callback* logger);
 int QMR_CDECL ds_list_devices(ds_capture_device* records, uint32_t* count);
 int QMR_CDECL ds_open_device(ds_capture_device* device);
+// 1 null record; 2 not open; otherwise the record is closed and the result is a set of failure bits
+// (0: every step succeeded). Events the graph posted while capturing are logged: a lost device, an
+// aborted stream.
 int QMR_CDECL ds_close_device(ds_capture_device* device);
 int QMR_CDECL ds_is_open(ds_capture_device* device);
 int QMR_CDECL ds_num_open_devices(void);

@@ -1,5 +1,6 @@
-// Capture under the faults of real devices: a camera that another program holds. Each case can take
-// the process down when the library gets it wrong, so each runs in a process of its own.
+// Capture under the faults of real devices: a camera that another program holds, and a camera
+// unplugged while it streams. Each case can take the process down when the library gets it wrong, so
+// each runs in a process of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -66,6 +67,30 @@ TEST_F(DeviceFault, StartOfAHeldCameraFailsAtTheRunStepAndSucceedsOnceItIsFree) 
   EXPECT_EQ(0, ds_num_open_devices());
 
   camera_->Free();
+  ExpectStreamsAgain();
+}
+
+TEST_F(DeviceFault, CloseAfterAnUnplugIsPromptReleasesEverythingAndSaysTheDeviceWasLost) {
+  ds_frame_callback callback = {SinkFunction(0)};
+  StartStreaming(&callback);
+  camera_->Unplug();
+  const int frames_at_unplug = Sink(0).frames;
+  Sleep(200);
+  EXPECT_EQ(frames_at_unplug, Sink(0).frames) << "frames after the unplug";
+  ds_capture_device listed[2] = {};
+  uint32_t count = 2;
+  ds_list_devices(listed, &count);  // 1: the category has no device left to enumerate
+  EXPECT_EQ(0u, count) << "the unplugged camera is still listed";
+
+  log_.Clear();
+  const DWORD start = GetTickCount();
+  CloseCompletely(0);
+  EXPECT_LT(GetTickCount() - start, 3000u) << "close waited on a device that is gone";
+  EXPECT_TRUE(log_.Contains(4, "Device was lost while capturing"));
+
+  camera_->PlugIn();
+  const ds_capture_device relisted = ListedRecord();
+  EXPECT_EQ(std::wstring(device_.name), std::wstring(relisted.name));
   ExpectStreamsAgain();
 }
 
