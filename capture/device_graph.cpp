@@ -174,6 +174,12 @@ extern "C" int QMR_CDECL ds_close_device(ds_capture_device* device) {
     log_row(DS_LEVEL_WARN, "Device is not open");
     return 2;
   }
+  // Stopping the graph waits for the frame in progress, which here is the caller itself; and the
+  // callback object would be deleted under its own call.
+  if (device->frame_cb != nullptr && device->frame_cb->DeliveringOnThisThread()) {
+    log_row(DS_LEVEL_WARN, "Device cannot be closed from its own frame function");
+    return -1;
+  }
   log_row(DS_LEVEL_DEBUG, "Prerequisites for closing device exists...");
   // Before the stop, while the events of the run are all there; nobody else reads the queue.
   if (device->media_event != nullptr) LogGraphEvents(device->media_event);

@@ -47,6 +47,11 @@ typedef struct _ds_capture_device {
   struct IMediaEvent* media_event;
 } ds_capture_device;
 
+// Called on the graph's streaming thread, never the caller's, with the frame's bytes, which live only
+// until it returns. Size the frame from size, not from the format: the delivered format may differ from
+// the one asked for. Close waits for the frame in progress, so the function must not block on anything
+// the closing thread holds (a lock, or a Java monitor the closing thread keeps); closing its own device
+// from inside it is refused (see ds_close_device).
 typedef void(QMR_CDECL* ds_frame_function)(void* bytes, long size);
 // Caller-owned; the library keeps its address from capture start to close and reads callback per frame.
 typedef struct _ds_frame_callback {
@@ -89,9 +94,10 @@ int QMR_CDECL ds_deinit(void);
 int QMR_CDECL ds_set_logger(ds_log_callback* logger);
 int QMR_CDECL ds_list_devices(ds_capture_device* records, uint32_t* count);
 int QMR_CDECL ds_open_device(ds_capture_device* device);
-// 1 null record; 2 not open; otherwise the record is closed and the result is a set of failure bits
-// (0: every step succeeded). Events the graph posted while capturing are logged: a lost device, an
-// aborted stream.
+// 1 null record; 2 not open; -1 called from the device's own frame function: nothing is done, frames go
+// on, and a later close from the caller's thread closes the device. Otherwise the record is closed,
+// no frame arrives after the return, and the result is a set of failure bits (0: every step succeeded).
+// Events the graph posted while capturing are logged: a lost device, an aborted stream.
 int QMR_CDECL ds_close_device(ds_capture_device* device);
 int QMR_CDECL ds_is_open(ds_capture_device* device);
 int QMR_CDECL ds_num_open_devices(void);

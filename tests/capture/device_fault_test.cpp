@@ -1,8 +1,10 @@
-// Capture under the faults of real devices: a camera that another program holds, and a camera
-// unplugged while it streams. Each case can take the process down when the library gets it wrong, so
-// each runs in a process of its own.
+// Capture under the faults of real devices: a camera that another program holds, a camera unplugged
+// while it streams, and a frame function that closes its own device. Each case can take the process
+// down when the library gets it wrong, so each runs in a process of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
+
+#include <atomic>
 
 #include "capture_fixture.h"
 #include "virtual_camera.h"
@@ -91,6 +93,46 @@ TEST_F(DeviceFault, CloseAfterAnUnplugIsPromptReleasesEverythingAndSaysTheDevice
   camera_->PlugIn();
   const ds_capture_device relisted = ListedRecord();
   EXPECT_EQ(std::wstring(device_.name), std::wstring(relisted.name));
+  ExpectStreamsAgain();
+}
+
+// What the frame function saw when it closed its own device on the first frame.
+struct CloseInFrame {
+  ds_capture_device* device = nullptr;
+  std::atomic<bool> tried{false};
+  std::atomic<int> result{0};
+  HANDLE returned = nullptr;  // set once that close has returned
+};
+CloseInFrame close_in_frame;
+
+void QMR_CDECL CloseOnFirstFrame(void* bytes, long size) {
+  if (!close_in_frame.tried.exchange(true)) {
+    close_in_frame.result = ds_close_device(close_in_frame.device);
+    SetEvent(close_in_frame.returned);
+  }
+  Sink(0).Receive(bytes, size);
+}
+
+TEST_F(DeviceFault, CloseFromTheFrameFunctionIsRefusedAndTheCallersCloseCompletes) {
+  close_in_frame.device = &device_;
+  close_in_frame.tried = false;
+  close_in_frame.returned = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(nullptr, close_in_frame.returned);
+  log_.Clear();
+  ds_frame_callback callback = {&CloseOnFirstFrame};
+  Sink(0).Reset(160, 120);
+  ASSERT_EQ(0, ds_start_capture(&device_, &request_, &callback));
+  // The log is read only after the streaming thread has signalled, which orders its writes before.
+  const DWORD waited = WaitForSingleObject(close_in_frame.returned, 10000);
+  CloseHandle(close_in_frame.returned);
+  ASSERT_EQ(WAIT_OBJECT_0, waited) << "close from the frame function did not return";
+  EXPECT_EQ(-1, close_in_frame.result);
+  EXPECT_TRUE(log_.Contains(4, "Device cannot be closed from its own frame function"));
+  EXPECT_EQ(1, ds_is_open(&device_));
+  // Refused means untouched: frames go on until the caller closes.
+  EXPECT_TRUE(Sink(0).WaitFor(Sink(0).frames + 3));
+
+  CloseCompletely(0);
   ExpectStreamsAgain();
 }
 
