@@ -8,6 +8,35 @@
 #include "qmr_dshow.h"
 #include "qmr_log.h"
 
+namespace {
+
+// Live sources reach running at once; a graph still changing state after this will not get there.
+constexpr LONG kRunWaitMs = 3000;
+constexpr LONG kStateStepMs = 100;
+
+// Run may succeed while a filter refuses later (a device that another program holds: Wine's graph
+// does it so, Windows' whenever Run answers S_FALSE); only the graph's state tells. Logs the failure.
+HRESULT WaitUntilRunning(IMediaControl* control) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    OAFilterState state = State_Stopped;
+    const HRESULT hr = control->GetState(kStateStepMs, &state);
+    if (FAILED(hr)) {
+      log_row(DS_LEVEL_ERROR, "Graph refused to run (0x%08x)", static_cast<unsigned>(hr));
+      return hr;
+    }
+    if (hr != VFW_S_STATE_INTERMEDIATE && state == State_Running) return S_OK;
+    if (GetTickCount() - start >= static_cast<DWORD>(kRunWaitMs)) {
+      log_row(DS_LEVEL_ERROR, "Graph not running after %d ms", static_cast<int>(kRunWaitMs));
+      return VFW_E_WRONG_STATE;
+    }
+    // A settled state other than running answers at once; GetState waited only while it changed.
+    if (hr != VFW_S_STATE_INTERMEDIATE) Sleep(kStateStepMs);
+  }
+}
+
+}  // namespace
+
 extern "C" int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_format* format,
                                           ds_frame_callback* callback) {
   if (device == nullptr) return 1;
@@ -53,6 +82,7 @@ extern "C" int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_fo
     log_row(DS_LEVEL_ERROR, "Not running graph, control does not exist");
     return -9;
   }
-  if (FAILED(device->media_control->Run())) return -9;  // S_FALSE: still changing state, a success
+  if (FAILED(device->media_control->Run())) return -9;
+  if (FAILED(WaitUntilRunning(device->media_control))) return -9;
   return 0;
 }

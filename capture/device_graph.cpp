@@ -6,6 +6,7 @@
 #include "enumeration.h"
 #include "formats.h"
 #include "frame_callback.h"
+#include "graph_events.h"
 #include "graph_filters.h"
 #include "library_state.h"
 #include "property_text.h"
@@ -173,7 +174,15 @@ extern "C" int QMR_CDECL ds_close_device(ds_capture_device* device) {
     log_row(DS_LEVEL_WARN, "Device is not open");
     return 2;
   }
+  // Stopping the graph waits for the frame in progress, which here is the caller itself; and the
+  // callback object would be deleted under its own call.
+  if (device->frame_cb != nullptr && device->frame_cb->DeliveringOnThisThread()) {
+    log_row(DS_LEVEL_WARN, "Device cannot be closed from its own frame function");
+    return -1;
+  }
   log_row(DS_LEVEL_DEBUG, "Prerequisites for closing device exists...");
+  // Before the stop, while the events of the run are all there; nobody else reads the queue.
+  if (device->media_event != nullptr) LogGraphEvents(device->media_event);
   int result = 0;
   if (device->media_control != nullptr) {
     log_row(DS_LEVEL_DEBUG, "Stopping graph");

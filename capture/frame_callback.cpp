@@ -33,6 +33,10 @@ HRESULT FrameCB::HandleFrame(BYTE* bytes, long size) {
   // see null after the test. The interface requires a function; without one the frame is dropped.
   const ds_frame_function function = *static_cast<const volatile ds_frame_function*>(&callback_->callback);
   if (function == nullptr) return S_FALSE;
+  delivering_thread_ = GetCurrentThreadId();
   function(bytes, size);
+  delivering_thread_ = 0;
   return S_OK;
 }
+
+bool FrameCB::DeliveringOnThisThread() const { return delivering_thread_ == GetCurrentThreadId(); }

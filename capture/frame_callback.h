@@ -5,6 +5,8 @@
 #include <qedit.h>
 #include <windows.h>
 
+#include <atomic>
+
 #include "qmr_dshow.h"
 
 // Not reference counted: the device record owns it from capture start to close, which deletes it.
@@ -20,9 +22,13 @@ struct FrameCB : public ISampleGrabberCB {
 
   // S_OK when the frame function was called; S_FALSE when there is none to call.
   HRESULT HandleFrame(BYTE* bytes, long size);
+  // Whether the calling thread is inside the frame function, called from this object. Any thread.
+  bool DeliveringOnThisThread() const;
 
  private:
   // Caller-owned; must stay valid until the device is closed. Written before the grabber learns of
   // this object and never changed while the graph runs.
   ds_frame_callback* callback_;
+  // The thread inside the frame function, or 0. Only the delivering thread can find its own id here.
+  std::atomic<DWORD> delivering_thread_{0};
 };

@@ -38,7 +38,9 @@ __attribute__((target("sse2"))) static void swap_rows_sse2(uint32_t* top, uint32
 #endif
 
 int QMR_CDECL ds_vflip_32(void* pixels, int32_t width, uint32_t height) {
-  if (pixels == NULL || width <= 0) return 0;
+  // A height above INT32_MAX is a format's negative height passed on: a top-down frame, already top
+  // row first. Taken as unsigned it would walk rows far outside the frame.
+  if (pixels == NULL || width <= 0 || height > (uint32_t)INT32_MAX) return 0;
   const size_t words = (size_t)width;
   uint32_t* rows = (uint32_t*)pixels;
 #ifdef QMR_HAVE_SSE2_PATH

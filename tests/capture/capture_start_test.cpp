@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "capture_fixture.h"
 #include "class_override.h"
 #include "dshow_ids.h"
@@ -178,12 +180,14 @@ TEST_F(CaptureStart, StartsWithoutAnMjpegDecompressorForOtherFormats) {
   EXPECT_THAT(FilterNames(device_), Not(Contains(L"MJPEG Decompressor")));
 }
 
-// Wine's graph reports no filter's failure from Run, so the graph's control refuses to run instead:
-// everything else passes through to the graph's own.
-class RefusingControl : public IMediaControl {
+// Wine's graph reports no filter's failure from Run, and its state changes end at once, so the graph's
+// control answers as a script says instead: Run refuses (without running), or runs the graph and
+// answers as given, and GetState answers as given or as the graph does (S_OK). Everything else passes
+// through to the graph's own.
+class ScriptedControl : public IMediaControl {
  public:
-  explicit RefusingControl(IMediaControl* real) : real_(real) {}
-  virtual ~RefusingControl() = default;
+  ScriptedControl(IMediaControl* real, HRESULT run, HRESULT state) : real_(real), run_(run), state_(state) {}
+  virtual ~ScriptedControl() = default;
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override { return real_->QueryInterface(riid, out); }
   STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
   STDMETHODIMP_(ULONG) Release() override {
@@ -205,47 +209,94 @@ class RefusingControl : public IMediaControl {
                       EXCEPINFO* info, UINT* arg) override {
     return real_->Invoke(id, riid, lcid, flags, params, result, info, arg);
   }
-  STDMETHODIMP Run() override { return E_FAIL; }
+  STDMETHODIMP Run() override {
+    if (FAILED(run_)) return run_;
+    const HRESULT hr = real_->Run();
+    return FAILED(hr) ? hr : run_;
+  }
   STDMETHODIMP Pause() override { return real_->Pause(); }
   STDMETHODIMP Stop() override { return real_->Stop(); }
-  STDMETHODIMP GetState(LONG timeout, OAFilterState* state) override { return real_->GetState(timeout, state); }
+  STDMETHODIMP GetState(LONG timeout, OAFilterState* state) override {
+    ++state_calls;
+    if (state_ == S_OK) return real_->GetState(timeout, state);
+    if (state != nullptr) *state = State_Paused;
+    if (state_ == VFW_S_STATE_INTERMEDIATE) Sleep(timeout > 0 ? static_cast<DWORD>(timeout) : 0);
+    return state_;
+  }
   STDMETHODIMP RenderFile(BSTR name) override { return real_->RenderFile(name); }
   STDMETHODIMP AddSourceFilter(BSTR name, IDispatch** filter) override { return real_->AddSourceFilter(name, filter); }
   STDMETHODIMP get_FilterCollection(IDispatch** out) override { return real_->get_FilterCollection(out); }
   STDMETHODIMP get_RegFilterCollection(IDispatch** out) override { return real_->get_RegFilterCollection(out); }
   STDMETHODIMP StopWhenReady() override { return real_->StopWhenReady(); }
 
+  std::atomic<int> state_calls{0};
+
  private:
   ULONG refs_ = 1;
   IMediaControl* real_;
+  HRESULT run_;
+  HRESULT state_;
 };
 
 TEST_F(CaptureStart, ReturnsMinusNineWhenTheGraphCannotRun) {
   const std::string no_control = "Not running graph, control does not exist";
   const struct {
     const char* what;
-    bool control;      // false: none, as an open whose query the graph refused leaves the record
+    bool control;  // false: none, as an open whose query the graph refused leaves the record
+    HRESULT run;
+    HRESULT state;
+    bool ran;          // whether the graph itself was run, so the camera streamed
+    const char* line;  // what the start logged at level 5, if anything
     int close_result;  // a missing control cannot stop the graph either
-  } cases[] = {{"control refuses to run", true, 0}, {"no control", false, 0x02}};
+  } cases[] = {
+      {"control refuses to run", true, E_FAIL, S_OK, false, nullptr, 0},
+      {"no control", false, S_OK, S_OK, false, "Not running graph, control does not exist", 0x02},
+      {"the graph refuses after Run succeeded", true, S_OK, E_FAIL, true, "Graph refused to run (0x80004005)", 0},
+      {"the graph never reaches running", true, S_FALSE, VFW_S_STATE_INTERMEDIATE, true,
+       "Graph not running after 3000 ms", 0},
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Open({Rgb32(320, 240)});
+    Open({Rgb32(320, 240, 20000)});
+    ScriptedControl* control = nullptr;
     if (c.control) {
-      device_.media_control = new RefusingControl(device_.media_control);  // takes over the record's reference
+      control = new ScriptedControl(device_.media_control, c.run, c.state);  // takes over the record's reference
+      device_.media_control = control;
     } else {
       device_.media_control->Release();
       device_.media_control = nullptr;
     }
     const ds_format request = {320, 240, 0};
+    const DWORD start = GetTickCount();
     EXPECT_EQ(-9, ds_start_capture(&device_, &request, nullptr));
+    EXPECT_LT(GetTickCount() - start, 6000u) << "the wait for running is bounded";
     EXPECT_EQ(c.control ? 0 : 1, log_.Count(no_control));
-    if (!c.control) {
-      EXPECT_TRUE(log_.Contains(5, no_control));
+    if (c.line != nullptr) {
+      EXPECT_TRUE(log_.Contains(5, c.line));
+    }
+    if (control != nullptr && FAILED(c.run)) {
+      EXPECT_EQ(0, control->state_calls) << "a refusal from Run itself keeps its path";
     }
     EXPECT_NE(nullptr, device_.null_renderer);
     EXPECT_EQ(c.close_result, Close());
-    EXPECT_EQ(0, camera_->stats().framesSent);
+    if (!c.ran) {
+      EXPECT_EQ(0, camera_->stats().framesSent);
+    }
   }
+}
+
+TEST_F(CaptureStart, WaitsWhileRunSaysTheGraphIsStillChanging) {
+  Open({Rgb32(320, 240, 20000)});
+  auto* control = new ScriptedControl(device_.media_control, S_FALSE, S_OK);
+  device_.media_control = control;
+  FrameSink& sink = Sink(0);
+  sink.Reset(320, 240);
+  ds_frame_callback callback = {SinkFunction(0)};
+  const ds_format request = {320, 240, 0};
+  EXPECT_EQ(0, ds_start_capture(&device_, &request, &callback));
+  EXPECT_LT(0, control->state_calls);
+  EXPECT_TRUE(sink.WaitFor(5));
+  EXPECT_EQ(0, Close(&sink));
 }
 
 TEST_F(CaptureStart, DropsFramesWithoutACallbackFunction) {

@@ -2,6 +2,7 @@
 // each step, the result codes and bits, and the record's state afterwards.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <wrl/client.h>
 
 #include <cstring>
 #include <string>
@@ -345,6 +346,49 @@ TEST_F(DeviceClose, ReportsAGraphWithoutControl) {
   EXPECT_FALSE(log_.Contains(2, "Stopping graph"));
   EXPECT_TRUE(AllPointersNull(device));
   EXPECT_EQ(0, ds_num_open_devices());
+}
+
+TEST_F(DeviceClose, LogsWhatTheGraphReportedAboutTheDevice) {
+  struct Event {
+    long code;
+    LONG_PTR param2;  // param1 is the capture filter for a loss, the error code for an abort
+  };
+  const struct {
+    const char* what;
+    std::vector<Event> events;
+    std::vector<std::string> warnings;
+  } cases[] = {
+      {"nothing", {}, {}},
+      {"the device was lost", {{EC_DEVICE_LOST, 0}}, {"Device was lost while capturing"}},
+      {"the device came back", {{EC_DEVICE_LOST, 1}}, {}},
+      {"the stream aborted", {{EC_ERRORABORT, 0}}, {"Capture aborted (0x8007001f)"}},
+      {"an abort, another event and the loss",
+       {{EC_ERRORABORT, 0}, {EC_ERROR_STILLPLAYING, 0}, {EC_DEVICE_LOST, 0}},
+       {"Capture aborted (0x8007001f)", "Device was lost while capturing"}},
+  };
+  VirtualCamera camera(Device(L"Cam"));
+  ds_capture_device device = ListedRecord();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(0, ds_open_device(&device));
+    Microsoft::WRL::ComPtr<IMediaEventSink> sink;
+    ASSERT_HRESULT_SUCCEEDED(device.graph->QueryInterface(IID_PPV_ARGS(&sink)));
+    for (const Event& event : c.events) {
+      const LONG_PTR param1 = event.code == EC_ERRORABORT ? static_cast<LONG_PTR>(0x8007001F)
+                                                          : reinterpret_cast<LONG_PTR>(device.capture_filter);
+      ASSERT_HRESULT_SUCCEEDED(sink->Notify(event.code, param1, event.param2));
+    }
+    sink.Reset();
+    log_.Clear();
+    EXPECT_EQ(0x30, ds_close_device(&device));
+    std::vector<std::string> warnings;
+    for (const LogEntry& entry : log_.entries()) {
+      if (entry.level == 4) warnings.push_back(entry.text);
+    }
+    EXPECT_EQ(c.warnings, warnings);
+    EXPECT_TRUE(AllPointersNull(device));
+    EXPECT_EQ(0, camera.stats().filtersAlive);
+  }
 }
 
 TEST_F(DeviceClose, LeavesARecordListedIntoWhileOpenInTheList) {

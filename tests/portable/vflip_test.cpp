@@ -1,9 +1,12 @@
-// ds_vflip_32: rows swapped in place for every height, refused input left alone, and very wide frames.
+// ds_vflip_32: rows swapped in place for every height, refused input left alone, very wide frames, and
+// no access outside the frame whatever the height.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
+#include "guarded_buffer.h"
 #include "qmr_dshow.h"
 
 namespace {
@@ -74,6 +77,37 @@ TEST(VerticalFlip, TwiceRestoresTheFrame) {
   ds_vflip_32(pixels.data(), 640, 481);
   ds_vflip_32(pixels.data(), 640, 481);
   EXPECT_EQ(before, pixels);
+}
+
+// A negative height passed on as unsigned used to walk rows far outside the frame. The buffer here
+// has no accessible byte on either side, so any such access ends the process.
+TEST(VerticalFlipBounds, StaysInsideTheFrameAndLeavesTopDownFramesAsTheyAre) {
+  const struct {
+    const char* what;
+    int width;
+    unsigned rows;  // in the buffer
+    uint32_t height;
+    std::vector<unsigned> order;
+  } cases[] = {
+      {"one top-down row", 1024, 1, static_cast<uint32_t>(-1), {0}},
+      {"four top-down rows", 256, 4, static_cast<uint32_t>(-4), {0, 1, 2, 3}},
+      {"the most negative height", 1024, 4, 0x80000000u, {0, 1, 2, 3}},
+      {"four bottom-up rows", 1024, 4, 4, {3, 2, 1, 0}},
+      {"three bottom-up rows", 1024, 3, 3, {2, 1, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::vector<uint32_t> frame = Frame(c.width, c.rows);
+    const size_t bytes = frame.size() * sizeof(uint32_t);
+    ASSERT_EQ(0u, bytes % testing_support::GuardedBuffer::PageSize()) << "the frame would not touch both guards";
+    testing_support::GuardedBuffer buffer(bytes);
+    ASSERT_NE(nullptr, buffer.data());
+    std::memcpy(buffer.data(), frame.data(), bytes);
+    EXPECT_EQ(0, ds_vflip_32(buffer.data(), c.width, c.height));
+    std::vector<uint32_t> after(frame.size());
+    std::memcpy(after.data(), buffer.data(), bytes);
+    EXPECT_EQ(c.order, RowOrder(after, c.width, c.rows));
+  }
 }
 
 }  // namespace

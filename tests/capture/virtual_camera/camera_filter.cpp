@@ -1,19 +1,22 @@
 #include "camera_filter.h"
 
 #include <wchar.h>
+#include <wrl/client.h>
 
 #include "com_enumerators.h"
 
 namespace virtual_camera {
 
 CameraFilter::CameraFilter(const CLSID& clsid, std::shared_ptr<const CameraConfig> config,
-                           std::shared_ptr<CameraStats> stats)
-    : clsid_(clsid), stats_(stats), pin_(this, config, stats) {
+                           std::shared_ptr<CameraStats> stats, std::shared_ptr<CameraPresence> presence)
+    : clsid_(clsid), stats_(stats), presence_(std::move(presence)), pin_(this, config, stats) {
   ++stats_->filtersCreated;
   ++stats_->filtersAlive;
+  presence_->Add(this);
 }
 
 CameraFilter::~CameraFilter() {
+  presence_->Remove(this);
   pin_.Deactivate();
   if (clock_ != nullptr) clock_->Release();
   --stats_->filtersAlive;
@@ -51,8 +54,24 @@ STDMETHODIMP CameraFilter::Stop() {
   return S_OK;
 }
 
+void CameraFilter::LoseDevice() {
+  Microsoft::WRL::ComPtr<IMediaEventSink> sink;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (lost_) return;
+    lost_ = true;
+    pin_.Deactivate();
+    if (graph_ != nullptr) graph_->QueryInterface(IID_PPV_ARGS(&sink));
+  }
+  // The filter's own address, not counted, as a device's filter reports itself.
+  if (sink) sink->Notify(EC_DEVICE_LOST, reinterpret_cast<LONG_PTR>(static_cast<IBaseFilter*>(this)), 0);
+}
+
 STDMETHODIMP CameraFilter::Pause() {
   std::lock_guard<std::mutex> lock(mutex_);
+  // Only starting needs the device: a lost one still pauses on its way to stop.
+  if (state_ == State_Stopped && lost_) return kDeviceGone;
+  if (state_ == State_Stopped && presence_->held()) return kDeviceInUse;
   if (state_ == State_Stopped) {
     HRESULT hr = pin_.Activate();
     if (FAILED(hr)) return hr;
@@ -66,6 +85,8 @@ STDMETHODIMP CameraFilter::Pause() {
 
 STDMETHODIMP CameraFilter::Run(REFERENCE_TIME) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (lost_) return kDeviceGone;
+  if (presence_->held()) return kDeviceInUse;
   if (state_ == State_Stopped) {
     HRESULT hr = pin_.Activate();
     if (FAILED(hr)) return hr;

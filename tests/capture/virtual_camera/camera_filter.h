@@ -11,14 +11,19 @@
 
 #include "camera_config.h"
 #include "camera_pin.h"
+#include "camera_presence.h"
 
 namespace virtual_camera {
 
 class CameraFilter : public IBaseFilter {
  public:
-  CameraFilter(const CLSID& clsid, std::shared_ptr<const CameraConfig> config, std::shared_ptr<CameraStats> stats);
+  CameraFilter(const CLSID& clsid, std::shared_ptr<const CameraConfig> config, std::shared_ptr<CameraStats> stats,
+               std::shared_ptr<CameraPresence> presence);
 
   FILTER_STATE state() const { return state_; }
+  // The device is gone: streaming stops, the graph hears EC_DEVICE_LOST, and the filter refuses to
+  // start again.
+  void LoseDevice();
 
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
   STDMETHODIMP_(ULONG) AddRef() override;
@@ -45,7 +50,9 @@ class CameraFilter : public IBaseFilter {
   std::atomic<ULONG> refs_{1};
   CLSID clsid_;
   std::shared_ptr<CameraStats> stats_;
+  std::shared_ptr<CameraPresence> presence_;
   std::mutex mutex_;
+  bool lost_ = false;
   FILTER_STATE state_ = State_Stopped;
   IFilterGraph* graph_ = nullptr;  // not counted: the graph owns the filter
   std::wstring name_;

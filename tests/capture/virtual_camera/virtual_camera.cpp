@@ -84,15 +84,18 @@ int RemoveLeftoverCameras() {
 }
 
 VirtualCamera::VirtualCamera(CameraConfig config)
-    : config_(std::make_shared<const CameraConfig>(std::move(config))), stats_(std::make_shared<CameraStats>()) {
+    : config_(std::make_shared<const CameraConfig>(std::move(config))),
+      stats_(std::make_shared<CameraStats>()),
+      presence_(std::make_shared<CameraPresence>()) {
   if (FAILED(CoCreateGuid(&clsid_))) {
     ADD_FAILURE() << "no GUID for a virtual camera";
     return;
   }
-  Microsoft::WRL::ComPtr<IClassFactory> factory = Adopt<IClassFactory>(
-      new FunctionFactory([clsid = clsid_, shared = config_, stats = stats_](REFIID riid, void** out) -> HRESULT {
+  Microsoft::WRL::ComPtr<IClassFactory> factory = Adopt<IClassFactory>(new FunctionFactory(
+      [clsid = clsid_, shared = config_, stats = stats_, presence = presence_](REFIID riid, void** out) -> HRESULT {
         if (shared->createFails) return E_FAIL;
-        return Adopt<IBaseFilter>(new CameraFilter(clsid, shared, stats))->QueryInterface(riid, out);
+        if (!presence->plugged()) return kDeviceGone;
+        return Adopt<IBaseFilter>(new CameraFilter(clsid, shared, stats, presence))->QueryInterface(riid, out);
       }));
   HRESULT hr = CoRegisterClassObject(clsid_, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
   if (FAILED(hr)) {
@@ -109,16 +112,29 @@ VirtualCamera::VirtualCamera(CameraConfig config)
   static std::atomic<unsigned> sequence{0};
   std::wstring number = std::to_wstring(sequence++);
   number.insert(0, 6 - std::min<size_t>(6, number.size()), L'0');
-  const std::wstring path =
+  key_path_ =
       std::wstring(VideoInputInstanceKey()) + L"\\" + kKeyPrefix + number + L"-" + ProcessStamp(GetCurrentProcessId());
-  HKEY key = nullptr;
-  const LONG result =
-      RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  if (result != ERROR_SUCCESS) {
-    ADD_FAILURE() << "cannot create the device key, error " << result;
+  if (!WriteDeviceKey()) {
+    key_path_.clear();
     return;
   }
-  key_path_ = path;
+  if (config_->bindStorageFails) storage_failure_ = std::make_unique<StorageFailure>(clsid_);
+  for (const Capability& cap : config_->caps) {
+    if (cap.compression == FourCC('M', 'J', 'P', 'G') && Connectable(cap) &&
+        !PrepareJpegFrames(cap.width, cap.height < 0 ? -cap.height : cap.height)) {
+      ADD_FAILURE() << "cannot encode the JPEG frames of " << cap.width << "x" << cap.height;
+    }
+  }
+}
+
+bool VirtualCamera::WriteDeviceKey() {
+  HKEY key = nullptr;
+  const LONG result =
+      RegCreateKeyExW(HKEY_CLASSES_ROOT, key_path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (result != ERROR_SUCCESS) {
+    ADD_FAILURE() << "cannot create the device key, error " << result;
+    return false;
+  }
   SetString(key, L"CLSID", GuidText(clsid_));
   if (config_->friendlyName) SetString(key, L"FriendlyName", *config_->friendlyName);
   if (config_->friendlyNameAsNumber) {
@@ -128,13 +144,21 @@ VirtualCamera::VirtualCamera(CameraConfig config)
   if (config_->description) SetString(key, L"Description", *config_->description);
   if (config_->devicePath) SetString(key, L"DevicePath", *config_->devicePath);
   RegCloseKey(key);
-  if (config_->bindStorageFails) storage_failure_ = std::make_unique<StorageFailure>(clsid_);
-  for (const Capability& cap : config_->caps) {
-    if (cap.compression == FourCC('M', 'J', 'P', 'G') && Connectable(cap) &&
-        !PrepareJpegFrames(cap.width, cap.height < 0 ? -cap.height : cap.height)) {
-      ADD_FAILURE() << "cannot encode the JPEG frames of " << cap.width << "x" << cap.height;
-    }
+  return true;
+}
+
+void VirtualCamera::Unplug() {
+  presence_->Unplug();
+  if (!key_path_.empty()) {
+    const LONG result = RegDeleteTreeW(HKEY_CLASSES_ROOT, key_path_.c_str());
+    if (result != ERROR_SUCCESS) ADD_FAILURE() << "cannot remove the device key, error " << result;
   }
+}
+
+void VirtualCamera::PlugIn() {
+  // The same key as before, so that the device keeps its place in the enumerator's order.
+  if (!key_path_.empty()) WriteDeviceKey();
+  presence_->PlugIn();
 }
 
 VirtualCamera::~VirtualCamera() {

@@ -1,7 +1,8 @@
 // A virtual capture device registered for one test: a registry key under the video input category
 // (CLSID, FriendlyName and the optional Description and DevicePath) and the device's filter class,
-// served by this process. Both go away with the object. Create and destroy on the test's thread, which
-// has COM initialised.
+// served by this process. Both go away with the object. It can be unplugged and plugged in again, and
+// held by another program and freed. Create, change and destroy on the test's thread, which has COM
+// initialised.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "camera_config.h"
+#include "camera_presence.h"
 
 namespace virtual_camera {
 
@@ -27,9 +29,20 @@ class VirtualCamera {
   const CameraConfig& config() const { return *config_; }
   CameraStats& stats() { return *stats_; }
 
+  // Mid-stream as a cable pulled: the camera's filters stop streaming and post EC_DEVICE_LOST to their
+  // graphs, and the device leaves the category. PlugIn brings the same device back.
+  void Unplug();
+  void PlugIn();
+  // Another program holds the device: Pause and Run of its filters refuse until it is freed.
+  void Hold() { presence_->SetHeld(true); }
+  void Free() { presence_->SetHeld(false); }
+
  private:
+  bool WriteDeviceKey();
+
   std::shared_ptr<const CameraConfig> config_;
   std::shared_ptr<CameraStats> stats_;
+  std::shared_ptr<CameraPresence> presence_;
   CLSID clsid_ = {};
   DWORD cookie_ = 0;
   std::wstring key_path_;
