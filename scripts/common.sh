@@ -1,6 +1,7 @@
 # Shared by the build, demo and test scripts: installs what is missing and configures both build trees.
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 win_build=$root/build/win
+win64_build=$root/build/win64
 native_build=$root/build/native
 
 ensure_tools() {
@@ -13,10 +14,16 @@ ensure_tools() {
   fi
 }
 
+# Both architectures, x86 first: the x64 tree's tests move an installed x86 product to x64.
 build_windows() {
   cmake -S "$root" -B "$win_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$win_build"
+  cmake -S "$root" -B "$win64_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DQMR_X86_BUILD_DIR="$win_build" >/dev/null
+  cmake --build "$win64_build"
+  # One CTest run over both trees; their tests carry the labels x86 and x64.
+  printf 'subdirs("%s")\nsubdirs("%s")\n' "$win_build" "$win64_build" >"$root/build/CTestTestfile.cmake"
 }
 
 build_native() {

@@ -8,4 +8,4 @@ build_windows
 build_native
 ctest --test-dir "$native_build" --output-on-failure
 jobs=$(( $(nproc) * 2 ))
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$win_build" --output-on-failure -j "$jobs" "$@"
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --test-dir "$root/build" --output-on-failure -j "$jobs" "$@"

@@ -36,6 +36,14 @@ void SetText(wchar_t* field, size_t units, const std::wstring& text) {
   std::wmemcpy(field, text.c_str(), std::min(units, text.size()));
 }
 
+// A pointer as msvcrt's %p prints it: upper-case hexadecimal digits, two for each byte of a pointer.
+std::string PointerText(const void* pointer) {
+  char text[32];
+  snprintf(text, sizeof text, "%0*llX", static_cast<int>(2 * sizeof pointer),
+           static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(pointer)));
+  return text;
+}
+
 class DeviceOpen : public ::testing::Test {
  protected:
   ScopedCom com_;
@@ -305,11 +313,8 @@ TEST_F(DeviceClose, RefusesANullRecordAndOneThatIsNotOpen) {
   ds_capture_device device = {};
   SetText(device.name, 128, L"Never");
   EXPECT_EQ(2, ds_close_device(&device));
-  char opening[64];
-  // msvcrt prints a pointer as eight upper-case hexadecimal digits.
-  snprintf(opening, sizeof opening, "Closing device: %08X (Never)",
-           static_cast<unsigned>(reinterpret_cast<uintptr_t>(&device)));
-  EXPECT_THAT(log_.entries(), ElementsAre(LogEntry{3, opening}, LogEntry{4, "Device is not open"}));
+  EXPECT_THAT(log_.entries(), ElementsAre(LogEntry{3, "Closing device: " + PointerText(&device) + " (Never)"},
+                                          LogEntry{4, "Device is not open"}));
 }
 
 TEST_F(DeviceClose, LogsEveryStepAndSetsABitForEachFilterNeverAdded) {
@@ -318,9 +323,7 @@ TEST_F(DeviceClose, LogsEveryStepAndSetsABitForEachFilterNeverAdded) {
   ASSERT_EQ(0, ds_open_device(&device));
   log_.Clear();
   EXPECT_EQ(0x10 | 0x20, ds_close_device(&device));
-  char opening[64];
-  snprintf(opening, sizeof opening, "Closing device: %08X (Cam)",
-           static_cast<unsigned>(reinterpret_cast<uintptr_t>(&device)));
+  const std::string opening = "Closing device: " + PointerText(&device) + " (Cam)";
   EXPECT_THAT(log_.entries(),
               ElementsAre(LogEntry{3, opening}, LogEntry{2, "Prerequisites for closing device exists..."},
                           LogEntry{2, "Stopping graph"}, LogEntry{2, "Successfully stop graph"},

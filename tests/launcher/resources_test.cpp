@@ -73,6 +73,22 @@ TEST_F(LauncherResources, ManifestAsksForNoElevationAndCommonControls6) {
   EXPECT_THAT(manifest, ::testing::HasSubstr("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
 }
 
+// The program's identity and its common controls are of its own architecture: an x64 launcher that
+// named x86 ones got the 32-bit common controls bound for every DLL that imports them, so msi.dll
+// failed to load (0x7e) and no message box appeared.
+TEST_F(LauncherResources, ManifestNamesTheProgramsOwnArchitecture) {
+  const std::string manifest = Resource(MAKEINTRESOURCEA(1), RT_MANIFEST);
+  const std::string own = sizeof(void*) == 8 ? "amd64" : "x86";
+  size_t named = 0;
+  for (size_t at = manifest.find("processorArchitecture=\""); at != std::string::npos;
+       at = manifest.find("processorArchitecture=\"", at + 1)) {
+    const size_t value = at + std::string("processorArchitecture=\"").size();
+    EXPECT_EQ(own, manifest.substr(value, manifest.find('"', value) - value));
+    ++named;
+  }
+  EXPECT_EQ(2u, named);  // the program's identity and its dependency
+}
+
 // The compatibility section as the platform returns it today: the Windows 10 SDK added the highest
 // version tested to each element, which the headers here still lack.
 struct CompatibilityElement {

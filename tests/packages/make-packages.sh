@@ -1,11 +1,19 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer packages the upgrade tests install or reject, signed with throw-away
 # certificates made here and now: nothing secret is kept, and each run has new keys and product codes.
-#   make-packages.sh OUTPUT_DIR
+#   make-packages.sh OUTPUT_DIR [x86|x64]
+# The packages are for the architecture of the tests that install them (x86 by default), so that they
+# install into that architecture's Program Files folder.
 # Output: <name>.msi for every package below, and quillon-ab.der, the certificate of the "Quillon AB" key.
 set -euo pipefail
 
-out=${1:?usage: make-packages.sh OUTPUT_DIR}
+out=${1:?usage: make-packages.sh OUTPUT_DIR [x86|x64]}
+arch=${2:-x86}
+case $arch in
+  x86) program_files=ProgramFilesFolder ;;
+  x64) program_files=ProgramFiles64Folder ;;
+  *) echo "make-packages.sh: unknown architecture $arch" >&2; exit 2 ;;
+esac
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/throwaway-certificate.sh"
 for tool in openssl wixl osslsigncode; do
@@ -38,7 +46,7 @@ package() {
     <Package InstallerVersion="200" Compressed="yes" InstallScope="perMachine"/>
     <Media Id="1" Cabinet="payload.cab" EmbedCab="yes"/>
     <Directory Id="TARGETDIR" Name="SourceDir">
-      <Directory Id="ProgramFilesFolder">
+      <Directory Id="$program_files">
         <Directory Id="TESTSDIR" Name="Quillon Upgrade Tests">
           <Directory Id="INSTALLDIR" Name="$name">
             <Component Id="Payload" Guid="$(guid)">
@@ -58,7 +66,7 @@ package() {
   </Product>
 </Wix>
 WXS
-  (cd "$work/$name" && wixl -o "$work/$name.msi" package.wxs)
+  (cd "$work/$name" && wixl -a "$arch" -o "$work/$name.msi" package.wxs)
 }
 
 # sign UNSIGNED SIGNER OUTPUT, as the build signs what it ships
