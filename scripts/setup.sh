@@ -8,10 +8,14 @@ packages=(
   wine wine32:i386 wine64
   xvfb xauth x11-utils
   msitools wixl osslsigncode openssl
-  googletest openjdk-17-jdk-headless libz-mingw-w64-dev
-  # The real test runtime (Avian) is built from source: its makefile, host tools and class library.
-  make g++ git
+  googletest libz-mingw-w64-dev
+  # The real test runtime (Avian) is built from source: its makefile, its host tools (which need
+  # zlib's header) and its class library.
+  make g++ git zlib1g-dev
 )
+# A JDK of 17 or later compiles the application and Avian's class library; the first of these that is
+# installed, or else that the archive has, is used (Debian 12 has 17, Debian 13 has 21 and 25).
+jdks=(openjdk-17-jdk-headless openjdk-21-jdk-headless openjdk-25-jdk-headless)
 
 stable=$(. /etc/os-release && echo "${VERSION_CODENAME:-stable}")
 export DEBIAN_FRONTEND=noninteractive
@@ -23,18 +27,72 @@ need_root() {
   fi
 }
 
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# The archive this machine installs from, as its own apt sources name it for the stable suite, with the
+# key they name, as "URI KEYRING" (KEYRING may be empty).
+archive() {
+  local f
+  for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk -v suite="$stable" '
+      function flush() {
+        if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && enabled != "no" && uri != "")
+          print uri, key
+        types = suites = uri = key = enabled = ""
+      }
+      /^[ \t]*$/ { flush(); next }
+      /^Types:/ { sub(/^Types:[ \t]*/, ""); types = $0 }
+      /^Suites:/ { sub(/^Suites:[ \t]*/, ""); suites = $0 }
+      /^URIs:/ { uri = $2 }
+      /^Signed-By:/ { key = $2 }
+      /^Enabled:/ { enabled = $2 }
+      END { flush() }' "$f"
+  done
+  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+    awk -v suite="$stable" '$1 == "deb" {
+      line = $0; key = ""
+      if (match(line, /\[[^]]*\]/)) {
+        options = substr(line, RSTART, RLENGTH)
+        line = substr(line, 1, RSTART - 1) substr(line, RSTART + RLENGTH)
+        if (match(options, /signed-by=[^] ]*/)) key = substr(options, RSTART + 10, RLENGTH - 10)
+      }
+      split(line, field, /[ \t]+/)
+      if (field[3] == suite) print field[2], key
+    }'
+}
+
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
-if [ "${#missing[@]}" -ne 0 ]; then
-  need_root "install: ${missing[*]}"
+jdk=
+for p in "${jdks[@]}"; do
+  if installed "$p"; then
+    jdk=$p
+    break
+  fi
+done
+if [ "${#missing[@]}" -ne 0 ] || [ -z "$jdk" ]; then
+  need_root "install: ${missing[*]}$([ -n "$jdk" ] || echo " a JDK of 17 or later")"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
 
   # One i386 index has been seen failing while the rest is fine; the install below copes with that.
   apt-get update || echo "setup.sh: apt-get update reported errors; trying the install anyway" >&2
+  if [ -z "$jdk" ]; then
+    for p in "${jdks[@]}"; do
+      if apt-cache policy "$p" 2>/dev/null | grep -q 'Candidate: [0-9]'; then
+        jdk=$p
+        break
+      fi
+    done
+    [ -n "$jdk" ] || { echo "setup.sh: the archive has none of ${jdks[*]}" >&2; exit 1; }
+    missing+=("$jdk")
+  fi
 
   if ! apt-get install -y --no-install-recommends "${missing[@]}"; then
     # Version skew between the amd64 and i386 indexes: pin everything to the stable suite.
@@ -54,7 +112,11 @@ binfmt=/proc/sys/fs/binfmt_misc
 need_root "run 32-bit programs through QEMU's user-mode emulator"
 version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
 if [ -z "$version" ] || dpkg --compare-versions "$version" lt 1:10.0; then
-  echo "deb http://deb.debian.org/debian $stable-backports main" >/etc/apt/sources.list.d/backports.list
+  if ! apt-cache policy | grep -q " $stable-backports/"; then
+    read -r uri key < <(archive) || true
+    [ -n "${uri:-}" ] || { echo "setup.sh: no source in /etc/apt names the $stable suite" >&2; exit 1; }
+    echo "deb ${key:+[signed-by=$key] }$uri $stable-backports main" >/etc/apt/sources.list.d/backports.list
+  fi
   apt-get update || echo "setup.sh: apt-get update reported errors; trying the install anyway" >&2
   apt-get install -y --no-install-recommends -t "$stable-backports" qemu-user
 fi
