@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the cross compilers, 32-bit Wine and the test tools on a Debian machine. Run as root; idempotent.
 set -euo pipefail
+. "$(dirname "$0")/debian-archive.sh"
 
 packages=(
   cmake ninja-build python3
@@ -34,38 +35,6 @@ installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
-# The archive this machine installs from, as its own apt sources name it for the stable suite, with the
-# key they name, as "URI KEYRING" (KEYRING may be empty).
-archive() {
-  local f
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk -v suite="$stable" '
-      function flush() {
-        if (types ~ /(^| )deb( |$)/ && (" " suites " ") ~ (" " suite " ") && enabled != "no" && uri != "")
-          print uri, key
-        types = suites = uri = key = enabled = ""
-      }
-      /^[ \t]*$/ { flush(); next }
-      /^Types:/ { sub(/^Types:[ \t]*/, ""); types = $0 }
-      /^Suites:/ { sub(/^Suites:[ \t]*/, ""); suites = $0 }
-      /^URIs:/ { uri = $2 }
-      /^Signed-By:/ { key = $2 }
-      /^Enabled:/ { enabled = $2 }
-      END { flush() }' "$f"
-  done
-  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-    awk -v suite="$stable" '$1 == "deb" {
-      line = $0; key = ""
-      if (match(line, /\[[^]]*\]/)) {
-        options = substr(line, RSTART, RLENGTH)
-        line = substr(line, 1, RSTART - 1) substr(line, RSTART + RLENGTH)
-        if (match(options, /signed-by=[^] ]*/)) key = substr(options, RSTART + 10, RLENGTH - 10)
-      }
-      split(line, field, /[ \t]+/)
-      if (field[3] == suite) print field[2], key
-    }'
-}
 
 missing=()
 for p in "${packages[@]}"; do
@@ -115,8 +84,8 @@ binfmt=/proc/sys/fs/binfmt_misc
 need_root "run 32-bit programs through QEMU's user-mode emulator"
 version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
 if [ -z "$version" ] || dpkg --compare-versions "$version" lt 1:10.0; then
-  if ! apt-cache policy | grep -q " $stable-backports/"; then
-    read -r uri key < <(archive) || true
+  if ! grep -q " $stable-backports/" <<<"$(apt-cache policy)"; then
+    read -r uri key < <(debian_archive "$stable") || true
     [ -n "${uri:-}" ] || { echo "setup.sh: no source in /etc/apt names the $stable suite" >&2; exit 1; }
     echo "deb ${key:+[signed-by=$key] }$uri $stable-backports main" >/etc/apt/sources.list.d/backports.list
   fi
