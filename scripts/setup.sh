@@ -57,7 +57,7 @@ if [ "${#missing[@]}" -ne 0 ] || [ -z "$jdk" ]; then
   apt-get update || echo "setup.sh: apt-get update reported errors; trying the install anyway" >&2
   if [ -z "$jdk" ]; then
     for p in "${jdks[@]}"; do
-      if apt-cache policy "$p" 2>/dev/null | grep -q 'Candidate: [0-9]'; then
+      if grep -q 'Candidate: [0-9]' <<<"$(apt-cache policy "$p" 2>/dev/null)"; then
         jdk=$p
         break
       fi
