@@ -5,7 +5,8 @@
 #   test-in-debian.sh RELEASE [root|sudo|both] [TEST ARGUMENTS...]
 # root runs scripts/test.sh as root; sudo as a new user who has sudo rights, as a developer would.
 # QMR_DEBIAN_ROOTS names where the root file systems live (default /var/tmp/qmr-debian); QMR_KEEP_RUN=1
-# keeps the last run's tree there for a look afterwards.
+# keeps the last run's tree there for a look afterwards; QMR_SHARED names the shared folder when it is not
+# beside the project.
 set -euo pipefail
 release=${1:?usage: test-in-debian.sh RELEASE [root|sudo|both] [TEST ARGUMENTS...]}
 mode=${2:-root}
@@ -13,13 +14,13 @@ shift $(($# > 1 ? 2 : 1))
 case $mode in root | sudo | both) ;; *) echo "test-in-debian.sh: mode is root, sudo or both, not $mode" >&2; exit 2 ;; esac
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 if [ "$(id -u)" -ne 0 ]; then
-  exec sudo QMR_DEBIAN_ROOTS="${QMR_DEBIAN_ROOTS:-}" QMR_KEEP_RUN="${QMR_KEEP_RUN:-}" "$0" "$release" "$mode" "$@"
+  exec sudo QMR_DEBIAN_ROOTS="${QMR_DEBIAN_ROOTS:-}" QMR_KEEP_RUN="${QMR_KEEP_RUN:-}" QMR_SHARED="${QMR_SHARED:-}" "$0" "$release" "$mode" "$@"
 fi
 . "$root/scripts/debian-archive.sh"
 roots=${QMR_DEBIAN_ROOTS:-/var/tmp/qmr-debian}
 base=$roots/$release
 run=$roots/$release-run
-shared=$root/../shared
+shared=${QMR_SHARED:-$root/../shared}
 say() { printf 'test-in-debian.sh: %s\n' "$*" >&2; }
 started=$SECONDS
 
@@ -63,7 +64,12 @@ prepare() {
   cp -L /etc/resolv.conf "$run/etc/resolv.conf"
   mkdir -p "$run/work"
   git clone -q --no-hardlinks "$root" "$run/work/main"
-  if [ -d "$shared" ]; then cp -a "$shared" "$run/work/shared"; fi
+  if [ -d "$shared" ]; then
+    mkdir -p "$run/work/shared"
+    cp -a "$shared/." "$run/work/shared/"
+  else
+    say "no $shared: the build will clone Avian from its public repository"
+  fi
   mount -t proc proc "$run/proc"
   mount --rbind /dev "$run/dev" && mount --make-rslave "$run/dev"
   mount --rbind /sys "$run/sys" && mount --make-rslave "$run/sys"
