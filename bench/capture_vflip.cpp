@@ -13,7 +13,9 @@
 
 int main(int argc, char** argv) {
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 15;
-  const struct { int width, height; } sizes[] = {{640, 480}, {1920, 1080}, {3840, 2160}};
+  const struct {
+    int width, height;
+  } sizes[] = {{640, 480}, {1920, 1080}, {3840, 2160}};
   std::printf("%-10s %12s %12s %8s\n", "frame", "memcpy ms", "vflip ms", "ratio");
   for (const auto& size : sizes) {
     const size_t bytes = static_cast<size_t>(size.width) * size.height * 4;

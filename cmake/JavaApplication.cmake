@@ -1,11 +1,22 @@
 # The Java application the launcher starts (main class se.quillon.varn.Varn), built from tests/java_app
-# with the JDK 17 compiler for Java 8 class files, which the real test runtime (Avian) loads.
+# by a JDK of 17 or later for Java 8 class files, which the real test runtime (Avian) loads.
 #   qmr_java_application(TARGET name JAR path [VERSION text])
 # Any directory can call it for a jar of its own; the application reports VERSION in its record.
-find_program(QMR_JAVAC javac PATHS /usr/lib/jvm/java-17-openjdk-amd64/bin /usr/lib/jvm/default-java/bin
-             NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+
+# The oldest Debian JDK of 17 or later (17 on Debian 12, 21 on Debian 13); -DQMR_JAVAC=... picks another.
+file(GLOB jdk_homes LIST_DIRECTORIES true /usr/lib/jvm/java-*-openjdk-*)
+list(SORT jdk_homes COMPARE NATURAL)
+set(jdk_bins "")
+foreach(home IN LISTS jdk_homes)
+  if(home MATCHES "/java-([0-9]+)-openjdk-[^/]*$" AND CMAKE_MATCH_1 GREATER_EQUAL 17)
+    list(APPEND jdk_bins ${home}/bin)
+  endif()
+endforeach()
+find_program(QMR_JAVAC javac PATHS ${jdk_bins} /usr/lib/jvm/default-java/bin NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+             REQUIRED)
 get_filename_component(QMR_JDK_BIN ${QMR_JAVAC} DIRECTORY)
 get_filename_component(QMR_JDK_HOME ${QMR_JDK_BIN} DIRECTORY)
+set(QMR_JDK_INCLUDE_DIR ${QMR_JDK_HOME}/include)
 set(QMR_JAR_TOOL ${QMR_JDK_BIN}/jar)
 set(QMR_JAVA_APP_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/../tests/java_app)
 

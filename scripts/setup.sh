@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Installs the cross compilers, 32-bit Wine and the test tools on a Debian machine. Run as root; idempotent.
 set -euo pipefail
+. "$(dirname "$0")/debian-archive.sh"
 
 packages=(
-  cmake ninja-build clang-format python3
+  cmake ninja-build python3
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
   xvfb xauth x11-utils
   msitools wixl osslsigncode openssl python3-cryptography
-  googletest openjdk-17-jdk-headless libz-mingw-w64-dev
-  # The real test runtime (Avian) is built from source: its makefile, host tools and class library.
-  make g++ git
+  googletest libz-mingw-w64-dev
+  # The real test runtime (Avian) is built from source: its makefile, its host tools (which need
+  # zlib's header) and its class library.
+  make g++ git zlib1g-dev
+  # The format check runs this one version, which Debian 12 and 13 both carry, so that every machine
+  # judges alike.
+  clang-format-19
 )
+# A JDK of 17 or later compiles the application and Avian's class library; the first of these that is
+# installed, or else that the archive has, is used (Debian 12 has 17, Debian 13 has 21 and 25).
+jdks=(openjdk-17-jdk-headless openjdk-21-jdk-headless openjdk-25-jdk-headless)
 
 stable=$(. /etc/os-release && echo "${VERSION_CODENAME:-stable}")
 export DEBIAN_FRONTEND=noninteractive
@@ -23,18 +31,40 @@ need_root() {
   fi
 }
 
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
-if [ "${#missing[@]}" -ne 0 ]; then
-  need_root "install: ${missing[*]}"
+jdk=
+for p in "${jdks[@]}"; do
+  if installed "$p"; then
+    jdk=$p
+    break
+  fi
+done
+if [ "${#missing[@]}" -ne 0 ] || [ -z "$jdk" ]; then
+  need_root "install: ${missing[*]}$([ -n "$jdk" ] || echo " a JDK of 17 or later")"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
   fi
 
   # One i386 index has been seen failing while the rest is fine; the install below copes with that.
   apt-get update || echo "setup.sh: apt-get update reported errors; trying the install anyway" >&2
+  if [ -z "$jdk" ]; then
+    for p in "${jdks[@]}"; do
+      if grep -q 'Candidate: [0-9]' <<<"$(apt-cache policy "$p" 2>/dev/null)"; then
+        jdk=$p
+        break
+      fi
+    done
+    [ -n "$jdk" ] || { echo "setup.sh: the archive has none of ${jdks[*]}" >&2; exit 1; }
+    missing+=("$jdk")
+  fi
 
   if ! apt-get install -y --no-install-recommends "${missing[@]}"; then
     # Version skew between the amd64 and i386 indexes: pin everything to the stable suite.
@@ -54,7 +84,11 @@ binfmt=/proc/sys/fs/binfmt_misc
 need_root "run 32-bit programs through QEMU's user-mode emulator"
 version=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null || true)
 if [ -z "$version" ] || dpkg --compare-versions "$version" lt 1:10.0; then
-  echo "deb http://deb.debian.org/debian $stable-backports main" >/etc/apt/sources.list.d/backports.list
+  if ! grep -q " $stable-backports/" <<<"$(apt-cache policy)"; then
+    read -r uri key < <(debian_archive "$stable") || true
+    [ -n "${uri:-}" ] || { echo "setup.sh: no source in /etc/apt names the $stable suite" >&2; exit 1; }
+    echo "deb ${key:+[signed-by=$key] }$uri $stable-backports main" >/etc/apt/sources.list.d/backports.list
+  fi
   apt-get update || echo "setup.sh: apt-get update reported errors; trying the install anyway" >&2
   apt-get install -y --no-install-recommends -t "$stable-backports" qemu-user
 fi
