@@ -216,9 +216,11 @@ TEST_P(CaptureLoad, OpensStartsAndCloses500TimesLeavingNothingBehind) {
   constexpr int kRounds = 500;
   constexpr int kSettled = 20;  // rounds after which the platform's one-time allocations are done
   // The census of graph objects is the exact check; memory catches what it cannot see. Without a leak
-  // the rounds moved memory by -64 to +128 KiB, and by up to +408 KiB where YUY2 makes the platform
-  // search for a converter every round; a sample grabber left behind per round adds about 1 MiB.
-  constexpr SIZE_T kMemoryTolerance = 768 * 1024;
+  // the rounds moved memory, over several runs each, under Wine 8 by -248 to +132 KiB (RGB32, MJPG)
+  // and up to +408 KiB for YUY2, where the platform searches for a converter every round; under
+  // Wine 10 by -124 to +344 KiB (RGB32, MJPG) and +708 to +788 KiB for YUY2. A sample grabber left
+  // behind per round adds about 1 MiB. So YUY2, and only YUY2, has more room.
+  const SIZE_T kMemoryTolerance = (fourcc() == FourCC('Y', 'U', 'Y', '2') ? 1280 : 768) * 1024;
   constexpr long kHandleTolerance = 4;
   // A device lost while streaming must leave no more behind than one closed normally.
   auto unplugged = [](int round) { return round % 100 == 60; };
