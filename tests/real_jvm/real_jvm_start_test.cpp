@@ -53,6 +53,10 @@ TEST(RealJvmStart, TheApplicationGetsTheFiveOptionsAsPropertiesAndBothProcessesE
     ASSERT_EQ(1u, properties.count(name)) << name << " was not set";
     EXPECT_EQ(value, properties.at(name)) << name;
   }
+  // The VM of the launcher's own architecture, in the launcher's process.
+  const auto arch = properties.find("os.arch");
+  ASSERT_NE(properties.end(), arch);
+  EXPECT_EQ(sizeof(void*) == 8 ? "x86_64" : "x86", arch->second);
   EXPECT_THAT(install.Record(), IsSupersetOf(std::vector<std::string>{"main args=null", "main returns"}));
   EXPECT_THAT(
       install.ChildLog(),

@@ -19,7 +19,7 @@ import java.util.Map;
 public final class Varn {
   private static final String[] RECORDED_PROPERTIES = {
     "java.class.path", "qmr.msi", "qmr.pending", "qmr.branding", "qmr.logofile", "avian.bootstrap",
-    "java.vm.name", "java.vm.version", "java.version", "avian.version", "user.dir"
+    "java.vm.name", "java.vm.version", "java.version", "avian.version", "os.arch", "user.dir"
   };
 
   private static OutputStream recordFile;
