@@ -66,6 +66,21 @@ std::string PackageProperty(const std::string& package, const std::string& name)
   return value;
 }
 
+std::string PackageTemplate(const std::string& package) {
+  MsiHandle summary;
+  if (MsiGetSummaryInformationA(0, package.c_str(), 0, summary.out()) != ERROR_SUCCESS) return {};
+  UINT type = 0;
+  INT number = 0;
+  FILETIME time = {};
+  char value[128] = {};
+  DWORD length = sizeof value;
+  if (MsiSummaryInfoGetPropertyA(summary.get(), PIDSI_TEMPLATE, &type, &number, &time, value, &length) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  return value;
+}
+
 std::vector<std::string> RelatedProducts(const std::string& upgradeCode) {
   std::vector<std::string> products;
   char code[39];

@@ -11,6 +11,10 @@ namespace product_tests {
 // A value of the package's Property table; empty when the package or the property is missing.
 std::string PackageProperty(const std::string& package, const std::string& name);
 
+// The package's platform and languages from its summary information ("Intel;1033", "x64;1033"); empty
+// when it cannot be read.
+std::string PackageTemplate(const std::string& package);
+
 // Product codes of every installed version with this upgrade code.
 std::vector<std::string> RelatedProducts(const std::string& upgradeCode);
 

@@ -53,6 +53,8 @@ TEST(InstallerVersion, CarriesTheVersionItWasBuiltWith) {
   EXPECT_EQ(QMR_PRODUCT_NAME, PackageProperty(installer, "ProductName"));
   EXPECT_EQ(QMR_COMPANY, PackageProperty(installer, "Manufacturer"));
   EXPECT_EQ(QMR_UPGRADE_CODE, PackageProperty(installer, "UpgradeCode"));
+  // Installs the binaries of its own architecture; an x64 package refuses 32-bit Windows.
+  EXPECT_EQ(sizeof(void*) == 8 ? "x64;1033" : "Intel;1033", PackageTemplate(installer));
 }
 
 }  // namespace
