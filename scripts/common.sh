@@ -30,3 +30,21 @@ build_native() {
   cmake -S "$root/tests/native" -B "$native_build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
   cmake --build "$native_build"
 }
+
+# Runs a step once for each architecture, in a Wine prefix of its own made in that architecture's build
+# tree (so that a benchmark's ratio has a baseline of its own kind).
+#   for_each_architecture PREFIX_NAME FUNCTION    FUNCTION gets the build tree; $wine_loader is set
+. "$root/scripts/wine-arch.sh"
+for_each_architecture() {
+  local name=$1 run=$2 build arch label
+  for build in "$win_build" "$win64_build"; do
+    if [ "$build" = "$win_build" ]; then arch=win32 label=x86; else arch=win64 label=x64; fi
+    "$root/scripts/make-prefix.sh" "$build/$name" "$arch"
+    wine_arch "$arch"
+    export WINEPREFIX=$build/$name WINEDEBUG=-all
+    echo "#### $label"
+    "$run" "$build" || { "$root/scripts/stop-prefix.sh" "$build/$name" "$arch"; return 1; }
+    "$root/scripts/stop-prefix.sh" "$build/$name" "$arch"
+    echo
+  done
+}

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the launcher, the capture library and the installer signed with a throw-away certificate in
 # a build tree of their own, checks every signature and its signer, and runs the signed launcher.
-#   signed-build.sh SOURCE_DIR BUILD_DIR WINE_RUN ENVRUN TOOLCHAIN_FILE [CMAKE_ARG...]
+#   signed-build.sh SOURCE_DIR BUILD_DIR WINE_RUN ENVRUN TOOLCHAIN_FILE INSTALLER_NAME [CMAKE_ARG...]
 # The CMake arguments must name the runtime and application to ship (QMR_INSTALLER_RUNTIME and
 # QMR_INSTALLER_JAR), which the signed launcher then runs.
 set -euo pipefail
-src=$1 build=$2 wine_run=$3 envrun=$4 toolchain=$5
-shift 5
+src=$1 build=$2 wine_run=$3 envrun=$4 toolchain=$5 installer=$6
+shift 6
 . "$src/tests/packages/throwaway-certificate.sh"
 keys=$(mktemp -d)
 trap 'rm -rf "$keys"' EXIT
@@ -19,7 +19,7 @@ version=$(cached CMAKE_PROJECT_VERSION)
 runtime=$(cached QMR_INSTALLER_RUNTIME)
 jar=$(cached QMR_INSTALLER_JAR)
 [ -n "$runtime" ] && [ -n "$jar" ] || { echo "signed-build.sh: give QMR_INSTALLER_RUNTIME and QMR_INSTALLER_JAR" >&2; exit 2; }
-shipped=(AttendantLauncher.exe qmr_dshow.dll "QuillonAttendant-$version.msi")
+shipped=(AttendantLauncher.exe qmr_dshow.dll "$installer")
 # The keys are new on every run: what an earlier run signed must be made again.
 for f in "${shipped[@]}"; do rm -f "$build/bin/$f"; done
 cmake --build "$build" --target AttendantLauncher qmr_dshow installer >/dev/null
