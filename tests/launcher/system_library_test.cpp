@@ -50,11 +50,19 @@ TEST(SystemLibrary, ComesFromTheSystemDirectory) {
   EXPECT_PRED2(SamePath, SystemDirectory() + "\\msi.dll", ModulePath(msi));
 }
 
-TEST(SystemLibrary, IsLoadedByItsFullSystemPathWhereTheSearchFlagIsRefused) {
-  ImportOverride load("KERNEL32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&RefuseSystemSearch));
-  g_platformLoad = load.original();
-  ASSERT_NE(nullptr, g_platformLoad);
-  g_loads.clear();
+// The launcher's loads go through RefuseSystemSearch while a test of this suite runs.
+class SystemLibraryRefused : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_platformLoad = load_.original();
+    ASSERT_NE(nullptr, g_platformLoad);
+    g_loads.clear();
+  }
+
+  ImportOverride load_{"KERNEL32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&RefuseSystemSearch)};
+};
+
+TEST_F(SystemLibraryRefused, IsLoadedByItsFullSystemPathWhereTheSearchFlagIsRefused) {
   g_refusal = ERROR_INVALID_PARAMETER;
   const HMODULE crypt32 = launcher::LoadSystemLibrary("crypt32.dll");
   ASSERT_NE(nullptr, crypt32);
@@ -62,11 +70,7 @@ TEST(SystemLibrary, IsLoadedByItsFullSystemPathWhereTheSearchFlagIsRefused) {
   EXPECT_THAT(g_loads, ElementsAre("crypt32.dll 0x800", SystemDirectory() + "\\crypt32.dll 0x8"));
 }
 
-TEST(SystemLibrary, IsNotLookedForElsewhereWhenTheSystemDirectoryLacksIt) {
-  ImportOverride load("KERNEL32.dll", "LoadLibraryExA", reinterpret_cast<void*>(&RefuseSystemSearch));
-  g_platformLoad = load.original();
-  ASSERT_NE(nullptr, g_platformLoad);
-  g_loads.clear();
+TEST_F(SystemLibraryRefused, IsNotLookedForElsewhereWhenTheSystemDirectoryLacksIt) {
   g_refusal = ERROR_MOD_NOT_FOUND;
   EXPECT_EQ(nullptr, launcher::LoadSystemLibrary("no-such-library.dll"));
   EXPECT_EQ(static_cast<DWORD>(ERROR_MOD_NOT_FOUND), GetLastError());
