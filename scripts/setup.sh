@@ -35,7 +35,6 @@ installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
 }
 
-
 missing=()
 for p in "${packages[@]}"; do
   installed "$p" || missing+=("$p")
