@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs the README's test command on a fresh minimal Debian: a root file system of RELEASE made once with
+# Runs both README commands (the demo, then the test suite) on a fresh minimal Debian: a root file system of RELEASE made once with
 # debootstrap and kept, copied afresh for every run, with a clean clone of this project's HEAD and the
 # shared folder beside it. Run as root (through sudo otherwise).
 #   test-in-debian.sh RELEASE [root|sudo|both] [TEST ARGUMENTS...]
-# root runs scripts/test.sh as root; sudo as a new user who has sudo rights, as a developer would.
+# root runs scripts/demo.sh and scripts/test.sh as root; sudo as a new user who has sudo rights, as a
+# developer would. TEST ARGUMENTS go to scripts/test.sh.
 # QMR_DEBIAN_ROOTS names where the root file systems live (default /var/tmp/qmr-debian); QMR_KEEP_RUN=1
 # keeps the last run's tree there for a look afterwards; QMR_SHARED names the shared folder when it is not
 # beside the project.
@@ -85,7 +86,7 @@ test_as() {
   shift
   say "$release, as $who: copying the system and the project"
   prepare
-  local command="cd /work/main && scripts/test.sh$(printf ' %q' "$@")"
+  local command="cd /work/main && scripts/demo.sh && scripts/test.sh$(printf ' %q' "$@")"
   if [ "$who" = root ]; then
     in_root bash -c "$command" || status=$?
   else
@@ -96,7 +97,7 @@ test_as() {
     in_root runuser -u developer -- /usr/bin/env HOME=/home/developer USER=developer bash -c "$command" ||
       status=$?
   fi
-  say "$release, as $who: scripts/test.sh exited $status after $((SECONDS - t0)) s"
+  say "$release, as $who: scripts/demo.sh and scripts/test.sh exited $status after $((SECONDS - t0)) s"
   return "$status"
 }
 
