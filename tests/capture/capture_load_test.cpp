@@ -216,7 +216,7 @@ TEST_P(CaptureLoad, OpensStartsAndCloses500TimesLeavingNothingBehind) {
   constexpr int kRounds = 500;
   constexpr int kSettled = 20;  // rounds after which the platform's one-time allocations are done
   // The census of graph objects is the exact check; memory catches what it cannot see. Without a leak
-  // the rounds moved memory, over several runs each (KiB):
+  // the rounds moved memory, over repeated runs (KiB):
   //            RGB32        YUY2         MJPG
   //   x86 W8   -124..+132   +88..+408    -248..-108
   //   x86 W10  +200..+344   +708..+788   -124..-68
