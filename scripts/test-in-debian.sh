@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs both README commands (the demo, then the test suite) on a fresh minimal Debian: a root file system of RELEASE made once with
-# debootstrap and kept, copied afresh for every run, with a clean clone of this project's HEAD and the
-# shared folder beside it. Run as root (through sudo otherwise).
+# Runs both README commands (the demo, then the test suite) on a fresh minimal Debian: a root file
+# system of RELEASE made once with debootstrap and kept, copied afresh for every run, with a clean clone
+# of this project's HEAD and the shared folder beside it. Run as root (through sudo otherwise).
 #   test-in-debian.sh RELEASE [root|sudo|both] [TEST ARGUMENTS...]
 # root runs scripts/demo.sh and scripts/test.sh as root; sudo as a new user who has sudo rights, as a
 # developer would. TEST ARGUMENTS go to scripts/test.sh.
