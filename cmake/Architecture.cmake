@@ -1,7 +1,7 @@
 # The machine the build is for. One project, configured once per architecture with its toolchain file;
 # everything that differs between the two is named here. Both trees' tests run in one CTest run
-# (scripts/test.sh): the x64 tree's test names, fixtures and locks carry QMR_TEST_NAME_PREFIX, so that
-# neither tree waits for or sets up the other's.
+# (scripts/test.sh): qmr_add_test (WineTests.cmake) gives the x64 tree's test names, fixtures and locks
+# QMR_TEST_NAME_PREFIX, so that neither tree waits for or sets up the other's.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(QMR_ARCH x64)
   set(QMR_OTHER_ARCH x86)
