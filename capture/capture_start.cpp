@@ -15,7 +15,8 @@ constexpr LONG kRunWaitMs = 3000;
 constexpr LONG kStateStepMs = 100;
 
 // Run may succeed while a filter refuses later (a device that another program holds: Wine's graph
-// does it so, Windows' whenever Run answers S_FALSE); only the graph's state tells. Logs the failure.
+// does it so, Windows' whenever Run answers S_FALSE); only the graph's state tells. A graph still in
+// transition reports the state it is heading for, so only a settled answer counts. Logs the failure.
 HRESULT WaitUntilRunning(IMediaControl* control) {
   const DWORD start = GetTickCount();
   for (;;) {
@@ -27,12 +28,22 @@ HRESULT WaitUntilRunning(IMediaControl* control) {
     }
     if (hr != VFW_S_STATE_INTERMEDIATE && state == State_Running) return S_OK;
     if (GetTickCount() - start >= static_cast<DWORD>(kRunWaitMs)) {
-      log_row(DS_LEVEL_ERROR, "Graph not running after %d ms", static_cast<int>(kRunWaitMs));
+      log_row(DS_LEVEL_ERROR, "Graph not running after %d ms (state %d, 0x%08x)", static_cast<int>(kRunWaitMs),
+              static_cast<int>(state), static_cast<unsigned>(hr));
       return VFW_E_WRONG_STATE;
     }
     // A settled state other than running answers at once; GetState waited only while it changed.
     if (hr != VFW_S_STATE_INTERMEDIATE) Sleep(kStateStepMs);
   }
+}
+
+// A start that fails once Run was called: the caller, told that capture failed, gets no frame from
+// here on, whether or not the graph agrees to stop. The record stays for close.
+void StopFailedStart(ds_capture_device* device) {
+  device->frame_cb->StopDelivering();
+  const HRESULT hr = device->media_control->Stop();
+  if (FAILED(hr))
+    log_row(DS_LEVEL_WARN, "Failed to stop the graph after a failed start (0x%08x)", static_cast<unsigned>(hr));
 }
 
 }  // namespace
@@ -73,8 +84,10 @@ extern "C" int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_fo
   if (FAILED(ConfigureDevice(device))) log_row(DS_LEVEL_ERROR, "Failed to configure device");
 
   // The decompressor is only in the graph; RenderStream places it and any converter it needs.
-  if (FAILED(device->capture_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, device->capture_filter,
-                                                   device->grabber_filter, device->null_renderer))) {
+  HRESULT hr = device->capture_builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Video, device->capture_filter,
+                                                     device->grabber_filter, device->null_renderer);
+  if (FAILED(hr)) {
+    log_row(DS_LEVEL_ERROR, "Failed to connect the capture stream (0x%08x)", static_cast<unsigned>(hr));
     return -8;
   }
   // Open leaves the field null when the graph refused the interface; there is nothing to run it with.
@@ -82,7 +95,16 @@ extern "C" int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_fo
     log_row(DS_LEVEL_ERROR, "Not running graph, control does not exist");
     return -9;
   }
-  if (FAILED(device->media_control->Run())) return -9;
-  if (FAILED(WaitUntilRunning(device->media_control))) return -9;
+  hr = device->media_control->Run();
+  if (FAILED(hr)) {
+    log_row(DS_LEVEL_ERROR, "Failed to run the graph (0x%08x)", static_cast<unsigned>(hr));
+    // Some filters may have started before one refused.
+    StopFailedStart(device);
+    return -9;
+  }
+  if (FAILED(WaitUntilRunning(device->media_control))) {
+    StopFailedStart(device);
+    return -9;
+  }
   return 0;
 }

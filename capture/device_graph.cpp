@@ -163,47 +163,26 @@ extern "C" int QMR_CDECL ds_open_device(ds_capture_device* device) {
   return 0;
 }
 
-extern "C" int QMR_CDECL ds_close_device(ds_capture_device* device) {
-  if (device == nullptr) {
-    log_row(DS_LEVEL_WARN, "No device to close");
-    return 1;
-  }
-  const FieldText<128> name(device->name);
-  log_row(DS_LEVEL_INFO, "Closing device: %p (%S)", static_cast<void*>(device), name.text);
-  if (device->capture_filter == nullptr) {
-    log_row(DS_LEVEL_WARN, "Device is not open");
-    return 2;
-  }
-  // Stopping the graph waits for the frame in progress, which here is the caller itself; and the
-  // callback object would be deleted under its own call.
-  if (device->frame_cb != nullptr && device->frame_cb->DeliveringOnThisThread()) {
-    log_row(DS_LEVEL_WARN, "Device cannot be closed from its own frame function");
-    return -1;
-  }
-  log_row(DS_LEVEL_DEBUG, "Prerequisites for closing device exists...");
-  // Before the stop, while the events of the run are all there; nobody else reads the queue.
-  if (device->media_event != nullptr) LogGraphEvents(device->media_event);
-  int result = 0;
-  if (device->media_control != nullptr) {
-    log_row(DS_LEVEL_DEBUG, "Stopping graph");
-    if (FAILED(device->media_control->Stop())) {
-      log_row(DS_LEVEL_ERROR, "Failed to stop media control");
-      result |= 0x01;
-    } else {
-      log_row(DS_LEVEL_DEBUG, "Successfully stop graph");
-    }
-  } else {
+namespace {
+
+// Close's steps, each adding the bits of what failed.
+
+int StopGraph(ds_capture_device* device) {
+  if (device->media_control == nullptr) {
     log_row(DS_LEVEL_ERROR, "Not stopping graph, control does not exist");
-    result |= 0x02;
+    return 0x02;
   }
-  if (ll_rem(&pOpenDevices, device) != 0) {
-    log_row(DS_LEVEL_ERROR, "Failed to unregister opened device");
-    result |= 0x04;
+  log_row(DS_LEVEL_DEBUG, "Stopping graph");
+  if (FAILED(device->media_control->Stop())) {
+    log_row(DS_LEVEL_ERROR, "Failed to stop media control");
+    return 0x01;
   }
-  // The callback object outlives everything that may still call it: the grabber holds it until the
-  // grabber goes, and an unstopped graph may deliver until the graph goes. It is deleted at the end.
-  FrameCB* frame_cb = device->frame_cb;
-  device->frame_cb = nullptr;
+  log_row(DS_LEVEL_DEBUG, "Successfully stop graph");
+  return 0;
+}
+
+int RemoveCaptureFilters(ds_capture_device* device) {
+  int result = 0;
   if (device->mjpeg_decompressor != nullptr) {
     log_row(DS_LEVEL_DEBUG, "Removing MJPEG decompressor filter");
     if (FAILED(device->graph->RemoveFilter(device->mjpeg_decompressor))) {
@@ -221,12 +200,65 @@ extern "C" int QMR_CDECL ds_close_device(ds_capture_device* device) {
     log_row(DS_LEVEL_ERROR, "Failed to remove the grabber filter");
     result |= 0x20;
   }
+  return result;
+}
+
+void ReleaseFilters(ds_capture_device* device) {
   ReleaseField(&device->grabber_filter);
   ReleaseField(&device->mjpeg_decompressor);
   ReleaseField(&device->null_renderer);
   ReleaseField(&device->capture_filter);
+}
+
+// A graph that did not stop may go on calling the object through a grabber that someone still holds;
+// kept, it only drops those frames. Deleted, its next frame would write to freed memory.
+void DestroyFrameCallback(FrameCB* frame_cb, bool graph_stopped) {
+  if (frame_cb == nullptr) return;
+  if (graph_stopped) {
+    delete frame_cb;
+  } else {
+    log_row(DS_LEVEL_WARN, "Frame callback kept: the graph did not stop");
+  }
+}
+
+}  // namespace
+
+extern "C" int QMR_CDECL ds_close_device(ds_capture_device* device) {
+  if (device == nullptr) {
+    log_row(DS_LEVEL_WARN, "No device to close");
+    return 1;
+  }
+  const FieldText<128> name(device->name);
+  log_row(DS_LEVEL_INFO, "Closing device: %p (%S)", static_cast<void*>(device), name.text);
+  if (device->capture_filter == nullptr) {
+    log_row(DS_LEVEL_WARN, "Device is not open");
+    return 2;
+  }
+  // Stopping a graph waits for the frame in progress: from its own frame function that is the caller
+  // itself, and from another device's it may be a frame function that closes the caller's device.
+  if (FrameCB::InsideAFrameFunction()) {
+    const bool own = device->frame_cb != nullptr && device->frame_cb->DeliveringOnThisThread();
+    log_row(DS_LEVEL_WARN, own ? "Device cannot be closed from its own frame function"
+                               : "Device cannot be closed from another device's frame function");
+    return -1;
+  }
+  log_row(DS_LEVEL_DEBUG, "Prerequisites for closing device exists...");
+  // Before the stop, while the events of the run are all there; nobody else reads the queue.
+  if (device->media_event != nullptr) LogGraphEvents(device->media_event);
+  int result = StopGraph(device);
+  if (ll_rem(&pOpenDevices, device) != 0) {
+    log_row(DS_LEVEL_ERROR, "Failed to unregister opened device");
+    result |= 0x04;
+  }
+  // The callback object outlives everything that may still call it: the grabber holds it until the
+  // grabber goes. Whatever the graph does, the caller gets no frame once close has returned.
+  FrameCB* frame_cb = device->frame_cb;
+  device->frame_cb = nullptr;
+  if (frame_cb != nullptr) frame_cb->StopDelivering();
+  result |= RemoveCaptureFilters(device);
+  ReleaseFilters(device);
   DeinitDeviceGraph(device);
-  delete frame_cb;
+  DestroyFrameCallback(frame_cb, (result & 0x01) == 0);
   log_row(DS_LEVEL_DEBUG, "Device graph de-initialized");
   return result;
 }

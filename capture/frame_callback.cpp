@@ -1,5 +1,12 @@
 #include "frame_callback.h"
 
+namespace {
+
+// The object whose frame function the thread is in. A thread is inside at most one at a time.
+thread_local const FrameCB* delivering_object = nullptr;
+
+}  // namespace
+
 FrameCB::FrameCB(ds_frame_callback* callback) : callback_(callback) {}
 
 FrameCB::~FrameCB() { callback_ = nullptr; }
@@ -29,14 +36,31 @@ STDMETHODIMP FrameCB::BufferCB(double, BYTE* bytes, long size) { return HandleFr
 
 HRESULT FrameCB::HandleFrame(BYTE* bytes, long size) {
   if (callback_ == nullptr) return S_FALSE;
-  // One read per frame: the caller may change its function between frames, and a second read could
-  // see null after the test. The interface requires a function; without one the frame is dropped.
-  const ds_frame_function function = *static_cast<const volatile ds_frame_function*>(&callback_->callback);
-  if (function == nullptr) return S_FALSE;
-  delivering_thread_ = GetCurrentThreadId();
-  function(bytes, size);
-  delivering_thread_ = 0;
-  return S_OK;
+  in_progress_.fetch_add(1);
+  HRESULT result = S_FALSE;
+  // The caller's record is read only while delivery goes on: after its close the caller may free it.
+  if (delivering_.load()) {
+    // One read per frame: the caller may change its function between frames, and a second read could
+    // see null after the test. The interface requires a function; without one the frame is dropped.
+    const ds_frame_function function = *static_cast<const volatile ds_frame_function*>(&callback_->callback);
+    if (function != nullptr) {
+      const FrameCB* outer = delivering_object;
+      delivering_object = this;
+      function(bytes, size);
+      delivering_object = outer;
+      result = S_OK;
+    }
+  }
+  // The last touch: a closing thread may delete the object as soon as it sees the count at zero.
+  in_progress_.fetch_sub(1);
+  return result;
 }
 
-bool FrameCB::DeliveringOnThisThread() const { return delivering_thread_ == GetCurrentThreadId(); }
+bool FrameCB::DeliveringOnThisThread() const { return delivering_object == this; }
+
+bool FrameCB::InsideAFrameFunction() { return delivering_object != nullptr; }
+
+void FrameCB::StopDelivering() {
+  delivering_.store(false);
+  while (in_progress_.load() != 0) Sleep(1);
+}

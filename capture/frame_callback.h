@@ -1,5 +1,6 @@
 // FrameCB: hands every frame that the sample grabber copies out to the caller's frame function. Its
-// callbacks run on the graph's streaming thread and touch nothing but the caller's record.
+// callbacks run on the graph's streaming thread and touch nothing but the caller's record and the
+// object itself; StopDelivering runs on the caller's thread.
 #pragma once
 
 #include <qedit.h>
@@ -20,15 +21,24 @@ struct FrameCB : public ISampleGrabberCB {
   STDMETHODIMP BufferCB(double time, BYTE* bytes, long size) override;
   virtual ~FrameCB();
 
-  // S_OK when the frame function was called; S_FALSE when there is none to call.
+  // S_OK when the frame function was called; S_FALSE when there is none to call, or delivery stopped.
   HRESULT HandleFrame(BYTE* bytes, long size);
   // Whether the calling thread is inside the frame function, called from this object. Any thread.
   bool DeliveringOnThisThread() const;
+  // Whether the calling thread is inside the frame function of any device. Any thread.
+  static bool InsideAFrameFunction();
+
+  // No frame reaches the frame function once this returns: it waits for the one in progress. Never
+  // from inside a frame function, which would wait for itself.
+  void StopDelivering();
 
  private:
   // Caller-owned; must stay valid until the device is closed. Written before the grabber learns of
   // this object and never changed while the graph runs.
   ds_frame_callback* callback_;
-  // The thread inside the frame function, or 0. Only the delivering thread can find its own id here.
-  std::atomic<DWORD> delivering_thread_{0};
+  // The streaming thread counts itself in before it looks at delivering_, and the closing thread
+  // clears delivering_ before it waits for the count to fall to zero: one of the two always sees
+  // the other, so no frame slips through, and nothing touches the object after the count is zero.
+  std::atomic<bool> delivering_{true};
+  std::atomic<int> in_progress_{0};
 };

@@ -49,9 +49,12 @@ typedef struct _ds_capture_device {
 
 // Called on the graph's streaming thread, never the caller's, with the frame's bytes, which live only
 // until it returns. Size the frame from size, not from the format: the delivered format may differ from
-// the one asked for. Close waits for the frame in progress, so the function must not block on anything
-// the closing thread holds (a lock, or a Java monitor the closing thread keeps); closing its own device
-// from inside it is refused (see ds_close_device).
+// the one asked for. Close waits for the frame in progress, and so does a start that fails once the
+// graph has run, so the function must not block on anything the closing or starting thread holds (a
+// lock, or a Java monitor that thread keeps). Of the library it may call ds_vflip_32 only:
+// ds_close_device from inside any frame function is refused with -1, for its own device and for every
+// other (that close would wait for the other device's frame function, which may be waiting for this
+// one); the other exports belong to the caller's thread.
 typedef void(QMR_CDECL* ds_frame_function)(void* bytes, long size);
 // Caller-owned; the library keeps its address from capture start to close and reads callback per frame.
 typedef struct _ds_frame_callback {
@@ -131,17 +134,19 @@ int QMR_CDECL ds_deinit(void);
 int QMR_CDECL ds_set_logger(ds_log_callback* logger);
 int QMR_CDECL ds_list_devices(ds_capture_device* records, uint32_t* count);
 int QMR_CDECL ds_open_device(ds_capture_device* device);
-// 1 null record; 2 not open; -1 called from the device's own frame function: nothing is done, frames go
-// on, and a later close from the caller's thread closes the device. Otherwise the record is closed,
-// no frame arrives after the return, and the result is a set of failure bits (0: every step succeeded).
-// Events the graph posted while capturing are logged: a lost device, an aborted stream.
+// 1 null record; 2 not open; -1 called from a frame function (this device's or another's): nothing is
+// done, frames go on, and a later close from the caller's thread closes the device. Otherwise the
+// record is closed, no frame arrives after the return, and the result is a set of failure bits (0:
+// every step succeeded). Events the graph posted while capturing are logged: a lost device, an aborted
+// stream.
 int QMR_CDECL ds_close_device(ds_capture_device* device);
 int QMR_CDECL ds_is_open(ds_capture_device* device);
 int QMR_CDECL ds_num_open_devices(void);
 // 0 capturing; 1 to 7 a step before connecting failed; -8 connecting failed; -9 the graph did not run:
 // Run refused, or the graph did not report running within 3 seconds (a device that another program holds
-// refuses so). A start that fails from 5 on leaves what it built for ds_close_device: close and open the
-// device again to retry.
+// refuses so). Once it returns anything but 0 no frame reaches the frame function: a start that fails
+// after Run stops the graph first. A start that fails from 5 on leaves what it built for
+// ds_close_device: close and open the device again to retry.
 int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_format* format, ds_frame_callback* callback);
 // Rows lie one after another, width * 4 bytes each; touches no byte outside width * 4 * height. A
 // height above INT32_MAX (a top-down format's negative height passed on) changes nothing: such a frame

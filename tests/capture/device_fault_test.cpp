@@ -1,12 +1,18 @@
-// Capture under the faults of real devices: a camera that another program holds, a camera unplugged
-// while it streams, and a frame function that closes its own device. Each case can take the process
-// down when the library gets it wrong, so each runs in a process of its own.
+// Capture under the faults of real devices and callers: a camera that another program holds, a camera
+// unplugged while it streams, a graph that will not stop, frame functions that close devices, and a
+// close while a frame function is held. Each case can take the process down or hang it when the
+// library gets it wrong, so each runs in a process of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdio.h>
+
 #include <atomic>
+#include <string>
+#include <thread>
 
 #include "capture_fixture.h"
+#include "graph_interposers.h"
 #include "virtual_camera.h"
 
 namespace capture_tests {
@@ -14,6 +20,16 @@ namespace {
 
 using virtual_camera::CameraConfig;
 using virtual_camera::Rgb32;
+using virtual_camera::VirtualCamera;
+
+// A library that deadlocks leaves threads that no teardown can end: report and end the process at once
+// rather than wait for the test's time limit.
+void EndIfNotSignalled(HANDLE event, DWORD milliseconds, const char* what) {
+  if (WaitForSingleObject(event, milliseconds) == WAIT_OBJECT_0) return;
+  fprintf(stderr, "%s: not within %lu ms; ending the test program\n", what, static_cast<unsigned long>(milliseconds));
+  fflush(stderr);
+  TerminateProcess(GetCurrentProcess(), 3);
+}
 
 class DeviceFault : public CameraRecordTest {
  protected:
@@ -134,6 +150,135 @@ TEST_F(DeviceFault, CloseFromTheFrameFunctionIsRefusedAndTheCallersCloseComplete
 
   CloseCompletely(0);
   ExpectStreamsAgain();
+}
+
+TEST_F(DeviceFault, CloseOfAGraphThatWillNotStopKeepsTheCallbackObjectAndDeliversNothingMore) {
+  // Stop answers failure and leaves the graph running: the grabber may go on calling the object.
+  ControlScript script;
+  script.stop_graph = false;
+  script.stop = E_FAIL;
+  ScriptedControl* control = ScriptControl(&device_, script);
+  control->AddRef();  // the test's own look after close
+  ds_frame_callback callback = {SinkFunction(0)};
+  StartStreaming(&callback);
+  log_.Clear();
+  const int result = ds_close_device(&device_);
+  Sink(0).closed = true;
+  EXPECT_EQ(0x01, result & 0x01) << result;
+  EXPECT_EQ(1, control->stop_calls);
+  EXPECT_TRUE(log_.Contains(4, "Frame callback kept: the graph did not stop"));
+  EXPECT_TRUE(AllPointersNull(device_));
+  Sleep(300);
+  EXPECT_EQ(0, Sink(0).after_close);
+  // The graph goes with its last reference, still running, and the camera with it.
+  control->Release();
+  EXPECT_EQ(0, camera_->stats().filtersAlive);
+  EXPECT_EQ(0, camera_->stats().streaming);
+  ExpectStreamsAgain();
+}
+
+// A frame function held inside until the test lets it go.
+struct HeldFrame {
+  std::atomic<bool> hold{false};
+  HANDLE inside = nullptr;   // set by the frame function once it holds
+  HANDLE release = nullptr;  // set by the test
+  std::atomic<DWORD> returned_at{0};
+};
+HeldFrame held_frame;
+
+void QMR_CDECL HoldFrame(void* bytes, long size) {
+  Sink(0).Receive(bytes, size);
+  if (held_frame.hold.exchange(false)) {
+    SetEvent(held_frame.inside);
+    WaitForSingleObject(held_frame.release, INFINITE);
+    held_frame.returned_at = GetTickCount();
+  }
+}
+
+TEST_F(DeviceFault, CloseWaitsForTheFrameInProgressAndNothingFollows) {
+  held_frame.inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  held_frame.release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ds_frame_callback callback = {&HoldFrame};
+  StartStreaming(&callback);
+  held_frame.hold = true;
+  EndIfNotSignalled(held_frame.inside, 10000, "the frame function was not called");
+  std::thread releaser([] {
+    Sleep(500);
+    SetEvent(held_frame.release);
+  });
+  const int frames_held = Sink(0).frames;
+  const int result = ds_close_device(&device_);
+  const DWORD closed_at = GetTickCount();
+  Sink(0).closed = true;
+  releaser.join();
+  EXPECT_EQ(0, result);
+  ASSERT_NE(0u, held_frame.returned_at.load()) << "close returned while the frame function was held";
+  EXPECT_GE(static_cast<LONG>(closed_at - held_frame.returned_at), 0);
+  EXPECT_EQ(frames_held, Sink(0).frames) << "a frame after the held one";
+  CloseHandle(held_frame.inside);
+  CloseHandle(held_frame.release);
+  CloseCompletely(2);  // closed already: what is left to check
+}
+
+// Two devices whose frame functions each close the other's device, at the same moment.
+struct CrossClose {
+  ds_capture_device* devices[2] = {};
+  HANDLE inside[2] = {};    // each frame function is in
+  HANDLE returned[2] = {};  // each close has returned
+  std::atomic<bool> tried[2] = {};
+  std::atomic<int> result[2] = {};
+};
+CrossClose cross;
+
+template <int Own>
+void QMR_CDECL CloseTheOther(void* bytes, long size) {
+  Sink(Own).Receive(bytes, size);
+  if (cross.tried[Own].exchange(true)) return;
+  SetEvent(cross.inside[Own]);
+  // Both inside their frame functions before either closes: the moment a deadlock needs.
+  WaitForSingleObject(cross.inside[1 - Own], 5000);
+  cross.result[Own] = ds_close_device(cross.devices[1 - Own]);
+  SetEvent(cross.returned[Own]);
+}
+
+TEST_F(DeviceFault, FrameFunctionsClosingEachOthersDevicesAreRefusedWithoutADeadlock) {
+  CameraConfig config;
+  config.friendlyName = L"Second Camera";
+  config.caps = {Rgb32(160, 120, 20000)};
+  VirtualCamera second_camera(config);
+  ds_capture_device second = {};
+  for (size_t i = 0; i < 2; ++i) {
+    const ds_capture_device listed = ListedRecord(i);
+    if (std::wstring(listed.name) == L"Second Camera") second = listed;
+  }
+  ASSERT_EQ(std::wstring(L"Second Camera"), std::wstring(second.name));
+  ASSERT_EQ(0, ds_open_device(&second));
+  cross.devices[0] = &device_;
+  cross.devices[1] = &second;
+  for (int i = 0; i < 2; ++i) {
+    cross.inside[i] = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    cross.returned[i] = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    Sink(i).Reset(160, 120);
+  }
+  log_.Clear();
+  ds_frame_callback callbacks[2] = {{&CloseTheOther<0>}, {&CloseTheOther<1>}};
+  ASSERT_EQ(0, ds_start_capture(&device_, &request_, &callbacks[0]));
+  ASSERT_EQ(0, ds_start_capture(&second, &request_, &callbacks[1]));
+  for (int i = 0; i < 2; ++i) EndIfNotSignalled(cross.returned[i], 15000, "a close from a frame function");
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(-1, cross.result[i]) << i;
+    // Refused means untouched: both devices stream on.
+    EXPECT_TRUE(Sink(i).WaitFor(Sink(i).frames + 3)) << i;
+  }
+  EXPECT_EQ(2, log_.Count("Device cannot be closed from another device's frame function"));
+  EXPECT_EQ(2, ds_num_open_devices());
+  EXPECT_EQ(0, ds_close_device(&second));
+  EXPECT_TRUE(AllPointersNull(second));
+  for (int i = 0; i < 2; ++i) {
+    CloseHandle(cross.inside[i]);
+    CloseHandle(cross.returned[i]);
+  }
+  CloseCompletely(0);
 }
 
 }  // namespace

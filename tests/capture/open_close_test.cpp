@@ -5,12 +5,14 @@
 #include <wrl/client.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "capture_fixture.h"
 #include "class_override.h"
 #include "dshow_ids.h"
+#include "graph_interposers.h"
 #include "test_support.h"
 #include "virtual_camera.h"
 
@@ -382,6 +384,8 @@ TEST_F(DeviceClose, LogsWhatTheGraphReportedAboutTheDevice) {
       ASSERT_HRESULT_SUCCEEDED(sink->Notify(event.code, param1, event.param2));
     }
     sink.Reset();
+    auto ledger = std::make_shared<EventLedger>();
+    device.media_event = new AccountedEvents(device.media_event, ledger);
     log_.Clear();
     EXPECT_EQ(0x30, ds_close_device(&device));
     std::vector<std::string> warnings;
@@ -389,6 +393,9 @@ TEST_F(DeviceClose, LogsWhatTheGraphReportedAboutTheDevice) {
       if (entry.level == 4) warnings.push_back(entry.text);
     }
     EXPECT_EQ(c.warnings, warnings);
+    // Some events carry strings or references that only FreeEventParams gives back.
+    EXPECT_EQ(c.events.size(), ledger->read.size());
+    EXPECT_EQ(ledger->read, ledger->freed) << "every event read is freed, once";
     EXPECT_TRUE(AllPointersNull(device));
     EXPECT_EQ(0, camera.stats().filtersAlive);
   }
