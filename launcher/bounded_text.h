@@ -13,6 +13,9 @@
 
 namespace launcher {
 
+// The buffer of a path or a command line, unless a text needs more.
+constexpr size_t kPathCapacity = 260;
+
 // Results as the platform's HRESULT values; callers test only for a negative result.
 constexpr int32_t kTextOk = 0;
 constexpr int32_t kTextInsufficientBuffer = static_cast<int32_t>(0x8007007Au);

@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
-namespace launcher {
+#include "bounded_text.h"
 
-constexpr size_t kPathCapacity = 260;
+namespace launcher {
 
 class LauncherLog {
  public:

@@ -1,7 +1,6 @@
 #include "system_functions.h"
 
 #include "bounded_text.h"
-#include "launcher_log.h"
 #include "system_paths.h"
 
 namespace launcher {

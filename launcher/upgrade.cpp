@@ -48,6 +48,27 @@ void SpellForLog(const wchar_t* name, DWORD units, char* buffer, size_t capacity
   buffer[length] = '\0';
 }
 
+// The signer certificate that the file-signature function hands over, freed on every path out of the
+// check; a failure to free it is logged after whatever the check logged.
+class ScopedCertificate {
+ public:
+  explicit ScopedCertificate(LauncherLog* log) : log_(log) {}
+  ~ScopedCertificate() {
+    if (certificate_ != nullptr && !CertFreeCertificateContextLate(certificate_)) {
+      log_->WriteLog("ERROR", "Failed to free certificate context");
+    }
+  }
+  ScopedCertificate(const ScopedCertificate&) = delete;
+  ScopedCertificate& operator=(const ScopedCertificate&) = delete;
+
+  PCCERT_CONTEXT* out() { return &certificate_; }
+  PCCERT_CONTEXT get() const { return certificate_; }
+
+ private:
+  LauncherLog* log_;
+  PCCERT_CONTEXT certificate_ = nullptr;
+};
+
 struct ModuleFreer {
   using pointer = HMODULE;
   void operator()(HMODULE module) const {
@@ -139,42 +160,43 @@ bool LauncherLog::VerifyInstaller(const char* installerPath) {
     LogLastError();
     return false;
   }
-  PCCERT_CONTEXT certificate = nullptr;
-  const HRESULT signature = getSignature(installerPath, kSignatureFlags, &certificate, nullptr, nullptr);
+  ScopedCertificate certificate(this);
+  const HRESULT signature = getSignature(installerPath, kSignatureFlags, certificate.out(), nullptr, nullptr);
   char line[96];
-  if (certificate == nullptr) {
+  if (certificate.get() == nullptr) {
     FormatBounded(line, sizeof line, "No signer certificate in installer package (0x%08lx)",
                   static_cast<unsigned long>(signature));
     WriteLog("ERROR", line);
     return false;
   }
-
-  bool verified = false;
   if (FAILED(signature)) {
     FormatBounded(line, sizeof line, "Installer package signature is not valid (0x%08lx)",
                   static_cast<unsigned long>(signature));
     WriteLog("ERROR", line);
-  } else if (const DWORD length =
-                 CertGetNameStringLate(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
-             length == 0) {
-    WriteLog("ERROR", "Failed to get certificate issuer");
-  } else if (std::unique_ptr<wchar_t[]> name(new (std::nothrow) wchar_t[length]); name == nullptr) {
-    WriteLog("ERROR", "Failed to allocate memory for certificate issuer");
-  } else if (const DWORD read =
-                 CertGetNameStringLate(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.get(), length);
-             read == 0 || read > length) {
-    WriteLog("ERROR", "Failed to get certificate issuer");
-  } else {
-    verified = read == kExpectedSignerUnits && std::wmemcmp(name.get(), kExpectedSigner, kExpectedSignerUnits) == 0;
-    if (!verified) {
-      WriteLog("ERROR", "Incorrect certificate issuer!?");
-      char spelled[kPathCapacity];
-      SpellForLog(name.get(), read - 1, spelled, sizeof spelled);
-      WriteLog("ERROR", spelled);
-    }
+    return false;
   }
-  if (!CertFreeCertificateContextLate(certificate)) WriteLog("ERROR", "Failed to free certificate context");
-  return verified;
+  const DWORD length = CertGetNameStringLate(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, nullptr, 0);
+  if (length == 0) {
+    WriteLog("ERROR", "Failed to get certificate issuer");
+    return false;
+  }
+  std::unique_ptr<wchar_t[]> name(new (std::nothrow) wchar_t[length]);
+  if (name == nullptr) {
+    WriteLog("ERROR", "Failed to allocate memory for certificate issuer");
+    return false;
+  }
+  const DWORD read =
+      CertGetNameStringLate(certificate.get(), CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name.get(), length);
+  if (read == 0 || read > length) {
+    WriteLog("ERROR", "Failed to get certificate issuer");
+    return false;
+  }
+  if (read == kExpectedSignerUnits && std::wmemcmp(name.get(), kExpectedSigner, kExpectedSignerUnits) == 0) return true;
+  WriteLog("ERROR", "Incorrect certificate issuer!?");
+  char spelled[kPathCapacity];
+  SpellForLog(name.get(), read - 1, spelled, sizeof spelled);
+  WriteLog("ERROR", spelled);
+  return false;
 }
 
 bool LauncherLog::RemoveUsedInstaller(const char* installerPath) {

@@ -79,8 +79,9 @@ TEST(VerticalFlip, TwiceRestoresTheFrame) {
   EXPECT_EQ(before, pixels);
 }
 
-// A negative height passed on as unsigned used to walk rows far outside the frame. The buffer here
-// has no accessible byte on either side, so any such access ends the process.
+// A top-down format's negative height arrives as an unsigned height above INT32_MAX; taken as a row
+// count it would walk rows far outside the frame. The buffer here has no accessible byte on either
+// side, so any such access ends the process.
 TEST(VerticalFlipBounds, StaysInsideTheFrameAndLeavesTopDownFramesAsTheyAre) {
   const struct {
     const char* what;
