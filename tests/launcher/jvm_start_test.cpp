@@ -16,6 +16,7 @@ using ::testing::IsSupersetOf;
 using ::testing::Not;
 using testing_support::CloseMessageBox;
 using testing_support::FileExists;
+using testing_support::FindOwnedWindow;
 using testing_support::Process;
 
 // How the launcher names its own architecture and the other one.
@@ -144,7 +145,7 @@ TEST_P(JvmStartFailure, LogsAndAlertsAndEndsWithOne) {
   if (failure.scenario != nullptr) install.SetScenario(failure.scenario);
   Process child(install.CommandLine("forked"), install.ProcessOptionsFor());
   std::string text;
-  ASSERT_TRUE(CloseMessageBox("Alert", &text)) << "no alert window appeared";
+  ASSERT_TRUE(CloseMessageBox(child, "Alert", &text)) << "no alert window appeared";
   EXPECT_EQ(failure.alert, text);
   EXPECT_EQ(1u, child.Wait());
 
@@ -173,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    "main=return\n",
                                    {"ERROR | Module not found. (0x7e)"},
                                    "Failed to start application (100)"},
-                      // The working directory no longer serves the runtime's imports: the planted copy never runs.
+                      // The working directory serves none of the runtime's imports: the planted copy never runs.
                       StartFailure{"its C library only in the working directory",
                                    Runtime::kCurrentLibraryInWorkDir,
                                    "main=return\n",
@@ -236,15 +237,38 @@ TEST(JvmStartAlert, ShowsAlsoWithoutALogAndTheParentReportsOne) {
     install.SetTempDir(install.tempDir() + "missing\\");
     Process child(install.CommandLine("forked"), install.ProcessOptionsFor());
     std::string text;
-    ASSERT_TRUE(CloseMessageBox("Alert", &text));
+    ASSERT_TRUE(CloseMessageBox(child, "Alert", &text));
     EXPECT_EQ("Failed to start application (300)", text);
     EXPECT_EQ(1u, child.Wait());
   }
   LauncherInstall install(options);
   Process parent(install.CommandLine(""), install.ProcessOptionsFor());
-  ASSERT_TRUE(CloseMessageBox("Alert", nullptr));
+  ASSERT_TRUE(CloseMessageBox(parent, "Alert", nullptr));
   EXPECT_EQ(1u, parent.Wait());
   EXPECT_THAT(install.ParentLog(), Contains("INFO | JVM terminated with exit code: 1"));
+}
+
+// Tests run in parallel: a test answers the alerts of its own launchers only, never another's.
+TEST(JvmStartAlert, IsAnsweredOnlyForTheLauncherThatShowsIt) {
+  InstallOptions options;
+  options.jar = false;
+  LauncherInstall first_install(options);
+  LauncherInstall second_install(options);
+  Process first(first_install.CommandLine(""), first_install.ProcessOptionsFor());
+  Process second(second_install.CommandLine(""), second_install.ProcessOptionsFor());
+  const DWORD deadline = GetTickCount() + 30000;
+  while ((FindOwnedWindow(first, "Alert") == nullptr || FindOwnedWindow(second, "Alert") == nullptr) &&
+         static_cast<LONG>(deadline - GetTickCount()) > 0) {
+    Sleep(50);
+  }
+  ASSERT_NE(nullptr, FindOwnedWindow(second, "Alert"));
+  // The first launcher's, while the second's is the newer window.
+  ASSERT_TRUE(CloseMessageBox(first, "Alert", nullptr));
+  EXPECT_EQ(1u, first.Wait());
+  EXPECT_EQ(testing_support::kNotEnded, second.Wait(500)) << "the second launcher's alert was answered too";
+  EXPECT_NE(nullptr, FindOwnedWindow(second, "Alert"));
+  ASSERT_TRUE(CloseMessageBox(second, "Alert", nullptr));
+  EXPECT_EQ(1u, second.Wait());
 }
 
 }  // namespace

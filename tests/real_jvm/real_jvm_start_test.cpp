@@ -83,7 +83,7 @@ TEST_P(RealJvmStartFailure, AlertsAUserClosesAndEndsWithOne) {
   ReplaceJar(install, GetParam().jar);
   Process parent(install.CommandLine(""), install.ProcessOptionsFor());
   std::string text;
-  ASSERT_TRUE(CloseMessageBox("Alert", &text, kRealVmWait)) << "no alert window appeared";
+  ASSERT_TRUE(CloseMessageBox(parent, "Alert", &text, kRealVmWait)) << "no alert window appeared";
   EXPECT_EQ(GetParam().alert, text);
   EXPECT_EQ(1u, parent.Wait(kRealVmWait));
   EXPECT_THAT(install.ChildLog(),
@@ -111,7 +111,7 @@ TEST(RealJvmWorkingDir, DecidesWhetherTheApplicationIsFound) {
 
   Process elsewhere(install.CommandLine(""), install.ProcessOptionsFor());
   std::string text;
-  ASSERT_TRUE(CloseMessageBox("Alert", &text, kRealVmWait)) << "no alert window appeared";
+  ASSERT_TRUE(CloseMessageBox(elsewhere, "Alert", &text, kRealVmWait)) << "no alert window appeared";
   EXPECT_EQ("Failed to start application (300)", text);
   EXPECT_EQ(1u, elsewhere.Wait(kRealVmWait));
   EXPECT_THAT(install.ChildLog(), Contains("ERROR | Unable to locate main class"));

@@ -1,10 +1,13 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+// After windows.h (through test_support.h), which it needs.
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <cwchar>
 #include <cwctype>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -245,10 +248,58 @@ DWORD RunProcess(const std::wstring& commandLine, const ProcessOptions& options,
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
-bool CloseMessageBox(const std::string& title, std::string* text, DWORD milliseconds) {
+namespace {
+
+// Whether the process is the ancestor or one of its descendants, as the system's process table shows.
+bool DescendsFrom(DWORD pid, DWORD ancestor) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  std::map<DWORD, DWORD> parents;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    parents[entry.th32ProcessID] = entry.th32ParentProcessID;
+  }
+  CloseHandle(snapshot);
+  // Bounded: ids are reused, and a reused id can make the chain a loop.
+  for (int depth = 0; depth < 16 && pid != 0; ++depth) {
+    if (pid == ancestor) return true;
+    const auto parent = parents.find(pid);
+    if (parent == parents.end()) return false;
+    pid = parent->second;
+  }
+  return false;
+}
+
+struct BoxSearch {
+  DWORD owner;
+  const std::string* title;
+  HWND found;
+};
+
+BOOL CALLBACK ConsiderWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<BoxSearch*>(context);
+  char title[256] = {};
+  GetWindowTextA(window, title, sizeof title);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (*search->title != title || !DescendsFrom(pid, search->owner)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindOwnedWindow(const Process& owner, const std::string& title) {
+  BoxSearch search = {owner.pid(), &title, nullptr};
+  EnumWindows(&ConsiderWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+bool CloseMessageBox(const Process& owner, const std::string& title, std::string* text, DWORD milliseconds) {
   const DWORD deadline = GetTickCount() + milliseconds;
   while (static_cast<LONG>(deadline - GetTickCount()) > 0) {
-    HWND box = FindWindowA(nullptr, title.c_str());
+    HWND box = FindOwnedWindow(owner, title);
     if (box != nullptr) {
       if (text != nullptr) {
         text->clear();
@@ -265,7 +316,7 @@ bool CloseMessageBox(const std::string& title, std::string* text, DWORD millisec
         }
       }
       PostMessageA(box, WM_COMMAND, IDOK, 0);
-      // Gone before the next test looks for a box of the same title, or it would read this one again.
+      // Gone before the next look for a box of the same title, or it would read this one again.
       while (IsWindow(box) && static_cast<LONG>(deadline - GetTickCount()) > 0) Sleep(20);
       return true;
     }

@@ -86,9 +86,13 @@ DWORD RunProcess(const std::wstring& commandLine, const ProcessOptions& options,
 // Quotes a path for a command line.
 std::string Quote(const std::string& text);
 
-// Waits for a top-level window with this title, reads the text of its static control, and closes it
-// by pressing OK. Returns false when no such window appeared in time.
-bool CloseMessageBox(const std::string& title, std::string* text, DWORD milliseconds = 30000);
+// A top-level window with this title that the process or one of the processes it started shows, or
+// null. Windows of other processes never count: tests run in parallel.
+HWND FindOwnedWindow(const Process& owner, const std::string& title);
+
+// Waits for such a window, reads the text of its static control, and closes it by pressing OK. Returns false when no
+// such window appeared in time.
+bool CloseMessageBox(const Process& owner, const std::string& title, std::string* text, DWORD milliseconds = 30000);
 
 // Matches a string that std::regex (ECMAScript) matches as a whole; GoogleTest's own regular
 // expressions on Windows have no character classes.
