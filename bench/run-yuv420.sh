@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Runs the 4:2:0 to RGB32 benchmark on the host against libyuv (Debian's libyuv-dev) and memcpy, then
-# under Wine for each Windows architecture whose build tree has it (target yuv420_convert), there against
-# memcpy only; prints the medians and ratios.
+# under Wine for each Windows architecture, there against memcpy only; prints the medians and ratios.
 #   bench/run-yuv420.sh [rounds]
 set -euo pipefail
 . "$(dirname "$0")/../scripts/common.sh"
@@ -20,16 +19,9 @@ echo "   libyuv at 1920x1080 and 3840x2160)"
 "$host_build/yuv420_convert" "$rounds"
 echo
 
+build_windows
 convert() {
-  if [ ! -e "$1/bin/yuv420_convert.exe" ]; then
-    echo "(not built in $1)"
-    return 0
-  fi
   echo "== yuv420_to_rgb32 against memcpy of the RGB32 frame (median ratios)"
   "$wine_loader" "$1/bin/yuv420_convert.exe" "$rounds" </dev/null 2>/dev/null | tr -d '\r'
 }
-if [ -e "$win_build/bin/yuv420_convert.exe" ] || [ -e "$win64_build/bin/yuv420_convert.exe" ]; then
-  for_each_architecture bench-yuv420-prefix convert
-else
-  echo "(no Windows build of the benchmark: build the trees, target yuv420_convert, to run it under Wine)"
-fi
+for_each_architecture bench-yuv420-prefix convert

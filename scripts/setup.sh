@@ -10,6 +10,8 @@ packages=(
   xvfb xauth x11-utils
   msitools wixl osslsigncode openssl python3-cryptography
   googletest libz-mingw-w64-dev
+  # The peer library the 4:2:0 conversion's benchmark measures against (bench/run-yuv420.sh).
+  libyuv-dev
   # The real test runtime (Avian) is built from source: its makefile, its host tools (which need
   # zlib's header) and its class library.
   make g++ git zlib1g-dev
