@@ -1,12 +1,20 @@
 // ds_start_capture: the format, the grabber and renderer behind the capture pin, and the running graph.
 #include <dshow.h>
+// After dshow.h, which it needs.
+#include <dvdmedia.h>
+#include <stdint.h>
+#include <wrl/client.h>
+
 #include <new>
 
 #include "formats.h"
 #include "frame_callback.h"
 #include "graph_filters.h"
+#include "media_type.h"
 #include "qmr_dshow.h"
 #include "qmr_log.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -37,6 +45,52 @@ HRESULT WaitUntilRunning(IMediaControl* control) {
   }
 }
 
+// The bitmap header of a connected video type, or null.
+const BITMAPINFOHEADER* BitmapHeader(const AM_MEDIA_TYPE& type) {
+  if (type.pbFormat == nullptr) return nullptr;
+  if (type.formattype == FORMAT_VideoInfo && type.cbFormat >= sizeof(VIDEOINFOHEADER)) {
+    return &reinterpret_cast<const VIDEOINFOHEADER*>(type.pbFormat)->bmiHeader;
+  }
+  if (type.formattype == FORMAT_VideoInfo2 && type.cbFormat >= sizeof(VIDEOINFOHEADER2)) {
+    return &reinterpret_cast<const VIDEOINFOHEADER2*>(type.pbFormat)->bmiHeader;
+  }
+  return nullptr;
+}
+
+// A 4:2:0 camera's samples reach the grabber as the camera sends them; the format they connected in,
+// which may not be the one asked for, decides the conversion. Logs what it cannot convert.
+HRESULT SetUpConversion(ds_capture_device* device) {
+  ComPtr<ISampleGrabber> grabber;
+  AM_MEDIA_TYPE type = {};
+  HRESULT hr = device->grabber_filter->QueryInterface(IID_PPV_ARGS(&grabber));
+  if (SUCCEEDED(hr)) hr = grabber->GetConnectedMediaType(&type);
+  if (FAILED(hr)) {
+    log_row(DS_LEVEL_ERROR, "Failed to read the connected format (0x%08x)", static_cast<unsigned>(hr));
+    return hr;
+  }
+  const BITMAPINFOHEADER* bitmap = BitmapHeader(type);
+  const uint32_t fourcc = type.subtype.Data1;
+  const int32_t width = bitmap != nullptr ? bitmap->biWidth : 0;
+  // 4:2:0 frames come top row first whatever the sign of the height; the most negative one has no
+  // positive twin and stays refused.
+  int32_t height = bitmap != nullptr ? bitmap->biHeight : 0;
+  if (height < 0 && height != INT32_MIN) height = -height;
+  char text[5] = {};
+  from_fourcc(fourcc, text);
+  hr = S_OK;
+  if (!IsYuv420(fourcc) || type.subtype != GrabberSubtype(fourcc) ||
+      !device->frame_cb->ConvertSamples(fourcc == kFourccNv12 ? YUV420_NV12 : YUV420_I420, width, height)) {
+    log_row(DS_LEVEL_ERROR, "Cannot convert %s frames of %dx%d", text, static_cast<int>(width),
+            static_cast<int>(height));
+    hr = E_FAIL;
+  } else {
+    log_row(DS_LEVEL_INFO, "Converting %s frames of %dx%d to RGB32", text, static_cast<int>(width),
+            static_cast<int>(height));
+  }
+  FreeMediaType(type);
+  return hr;
+}
+
 // A start that fails once Run was called: the caller, told that capture failed, gets no frame from
 // here on, whether or not the graph agrees to stop. The record stays for close.
 void StopFailedStart(ds_capture_device* device) {
@@ -59,7 +113,8 @@ extern "C" int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_fo
 
   device->frame_cb = new (std::nothrow) FrameCB(callback);
   if (device->frame_cb == nullptr ||
-      FAILED(CreateSampleGrabber(&device->grabber_filter, static_cast<ISampleGrabberCB*>(device->frame_cb)))) {
+      FAILED(CreateSampleGrabber(&device->grabber_filter, static_cast<ISampleGrabberCB*>(device->frame_cb),
+                                 GrabberSubtype(device->current_format.fourcc)))) {
     log_row(DS_LEVEL_ERROR, "Failed to create sample grabber");
     return 5;
   }
@@ -90,6 +145,8 @@ extern "C" int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_fo
     log_row(DS_LEVEL_ERROR, "Failed to connect the capture stream (0x%08x)", static_cast<unsigned>(hr));
     return -8;
   }
+  // Without a converter in the graph these frames are the library's to convert.
+  if (IsYuv420(device->current_format.fourcc) && FAILED(SetUpConversion(device))) return -8;
   // Open leaves the field null when the graph refused the interface; there is nothing to run it with.
   if (device->media_control == nullptr) {
     log_row(DS_LEVEL_ERROR, "Not running graph, control does not exist");

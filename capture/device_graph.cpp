@@ -254,7 +254,13 @@ extern "C" int QMR_CDECL ds_close_device(ds_capture_device* device) {
   // grabber goes. Whatever the graph does, the caller gets no frame once close has returned.
   FrameCB* frame_cb = device->frame_cb;
   device->frame_cb = nullptr;
-  if (frame_cb != nullptr) frame_cb->StopDelivering();
+  if (frame_cb != nullptr) {
+    frame_cb->StopDelivering();
+    // Counted on the streaming thread, which logs nothing; said once here.
+    if (frame_cb->ShortSamples() > 0) {
+      log_row(DS_LEVEL_WARN, "Dropped %ld samples shorter than a frame", frame_cb->ShortSamples());
+    }
+  }
   result |= RemoveCaptureFilters(device);
   ReleaseFilters(device);
   DeinitDeviceGraph(device);

@@ -30,7 +30,12 @@ const VIDEOINFOHEADER* VideoInfo(const AM_MEDIA_TYPE* type, ULONG* usable_size) 
 }
 
 bool IsListedCompression(uint32_t fourcc) {
-  return fourcc == kFourccYuy2 || fourcc == kFourccMjpg || fourcc == kFourccI420 || fourcc == 0;
+  return fourcc == kFourccYuy2 || fourcc == kFourccMjpg || IsYuv420(fourcc) || fourcc == 0;
+}
+
+// Chroma covers two by two pixels: a frame of another size has no whole 4:2:0 layout to convert.
+bool HasYuv420Size(int32_t width, int32_t height) {
+  return width > 0 && height > 0 && width % 2 == 0 && height % 2 == 0;
 }
 
 const char* SetFormatFailureText(HRESULT hr) {
@@ -112,9 +117,13 @@ void list_format_callback(ds_capture_device* device, AM_MEDIA_TYPE* type) {
   const int32_t width = info->bmiHeader.biWidth;
   const int32_t height = info->bmiHeader.biHeight;
   const uint32_t fourcc = info->bmiHeader.biCompression;
+  char text[5] = {};
   if (!IsListedCompression(fourcc)) {
-    char text[5] = {};
     log_row(DS_LEVEL_ERROR, "Unsupported pixel format: %s (%x)", from_fourcc(fourcc, text), fourcc);
+    return;
+  }
+  if (IsYuv420(fourcc) && !HasYuv420Size(width, height)) {
+    log_row(DS_LEVEL_ERROR, "Unsupported %s size: %dx%d", from_fourcc(fourcc, text), width, height);
     return;
   }
   if (device->format_count > 63) {

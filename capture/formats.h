@@ -25,4 +25,8 @@ enum : uint32_t {
   kFourccYuy2 = 0x32595559,
   kFourccMjpg = 0x47504A4D,
   kFourccI420 = 0x30323449,
+  kFourccNv12 = 0x3231564E,
 };
+
+// The 4:2:0 formats, which the library converts itself: no platform converter takes them everywhere.
+inline bool IsYuv420(uint32_t fourcc) { return fourcc == kFourccNv12 || fourcc == kFourccI420; }

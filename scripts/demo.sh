@@ -35,15 +35,17 @@ demo() {
   echo "== child log"
   tr -d '\r' <"$demo/temp/qmrat92171255414818.log2"
 
-  # The demo program serves a virtual camera in the demo's prefix while it runs (MJPG first, as many
-  # webcams offer), lists the devices through qmr_dshow.dll, opens the camera, captures one MJPG frame
-  # decoded to RGB32 through the graph, flips it and writes a PNG. The lines "qmr_dshow.dll >>> ..."
-  # are the library's own log.
+  # The demo program serves two virtual cameras in the demo's prefix while it runs: a webcam offering
+  # MJPG first, as many do, and a laptop camera offering NV12 only. It lists the devices through
+  # qmr_dshow.dll and from each camera captures one frame as RGB32 (the MJPG frame decoded through the
+  # graph, the NV12 frame converted by the library), flips it and writes a PNG. The lines
+  # "qmr_dshow.dll >>> ..." are the library's own log.
   echo
-  echo "== capture library: devices, one MJPG frame from the virtual camera decoded, flipped and saved"
+  echo "== capture library: devices, one MJPG frame from a virtual webcam decoded and one NV12 frame from a"
+  echo "   virtual laptop camera converted, each flipped and saved"
   local png=$demo/capture-frame.png
   (cd "$bin" && "$wine_loader" "$bin/capture_demo.exe" "$("$wine_loader" winepath -w "$png" 2>/dev/null | tr -d '\r')" \
     </dev/null 2>/dev/null | tr -d '\r')
-  echo "== frame written to $png"
+  echo "== frames written to $png and ${png%.png}-nv12.png"
 }
 for_each_architecture demo-prefix demo

@@ -1,7 +1,8 @@
 // Load and concurrency, for each format cameras deliver: open, start at the camera's fastest rate and
 // close, 500 times in a row (now and then with the camera unplugged mid-stream and plugged in again
 // after the close), and several devices capturing at once. YUY2 and MJPG frames pass the platform's
-// AVI decompressor and the test codec. No crash, no frame after close, and nothing left behind: every
+// AVI decompressor and the test codec; NV12 frames the library converts itself, into a frame buffer that
+// every start takes and every close gives back. No crash, no frame after close, and nothing left behind: every
 // graph object the library creates is gone after each close, handles grow only as the platform's own
 // do, and memory stays level.
 #include <windows.h>
@@ -107,10 +108,11 @@ double PlatformHandlesPerRound(DWORD fourcc) {
     }
     builder->SetFiltergraph(graph.Get());
     graph->AddFilter(camera.Get(), L"Camera");
-    AM_MEDIA_TYPE rgb = {};
-    rgb.majortype = MEDIATYPE_Video;
-    rgb.subtype = MEDIASUBTYPE_RGB32;
-    grabber->SetMediaType(&rgb);
+    // The camera's own format for the one the library converts itself.
+    AM_MEDIA_TYPE wanted = {};
+    wanted.majortype = MEDIATYPE_Video;
+    wanted.subtype = fourcc == FourCC('N', 'V', '1', '2') ? MEDIASUBTYPE_NV12 : MEDIASUBTYPE_RGB32;
+    grabber->SetMediaType(&wanted);
     graph->AddFilter(grabber_filter.Get(), L"Grabber");
     graph->AddFilter(renderer.Get(), L"Renderer");
     if (fourcc == FourCC('M', 'J', 'P', 'G') &&
@@ -202,6 +204,8 @@ class CaptureLoad : public ::testing::TestWithParam<CameraFormat> {
       config.caps = {virtual_camera::Yuy2(160, 120, 0)};
     } else if (fourcc() == FourCC('M', 'J', 'P', 'G')) {
       config.caps = {virtual_camera::Mjpg(160, 120, 0)};
+    } else if (fourcc() == FourCC('N', 'V', '1', '2')) {
+      config.caps = {virtual_camera::Yuv420(fourcc(), 160, 120, 0)};
     } else {
       config.caps = {virtual_camera::Rgb32(160, 120, 0)};
     }
@@ -322,7 +326,8 @@ TEST_P(CaptureLoad, CapturesFromSeveralDevicesAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, CaptureLoad,
                          ::testing::Values(CameraFormat{"RGB32", 0}, CameraFormat{"YUY2", FourCC('Y', 'U', 'Y', '2')},
-                                           CameraFormat{"MJPG", FourCC('M', 'J', 'P', 'G')}),
+                                           CameraFormat{"MJPG", FourCC('M', 'J', 'P', 'G')},
+                                           CameraFormat{"NV12", FourCC('N', 'V', '1', '2')}),
                          [](const ::testing::TestParamInfo<CameraFormat>& info) {
                            return std::string(info.param.name);
                          });

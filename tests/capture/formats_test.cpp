@@ -80,10 +80,10 @@ TEST_F(CaptureFormats, RefusesOtherPixelFormatsAndFormatTypesWithTheirMessages) 
   other.formatType = other_type;
   Capability unreadable = Rgb32(2, 2);
   unreadable.readFails = true;
-  Open({Compressed(FourCC('N', 'V', '1', '2'), 640, 480), mpeg2, streams, mpeg, none, wave, other, unreadable,
+  Open({Compressed(FourCC('U', 'Y', 'V', 'Y'), 640, 480), mpeg2, streams, mpeg, none, wave, other, unreadable,
         Compressed(FourCC('M', 'J', 'P', 'G'), 1280, 720), Compressed(FourCC('I', '4', '2', '0'), 320, 240)});
   EXPECT_THAT(FormatLog(),
-              ElementsAre(LogEntry{5, "Unsupported pixel format: NV12 (3231564e)"},
+              ElementsAre(LogEntry{5, "Unsupported pixel format: UYVY (59565955)"},
                           LogEntry{4, "Unsupported: FORMAT_MPEG2Video"}, LogEntry{4, "Unsupported: FORMAT_MPEGStreams"},
                           LogEntry{4, "Unsupported: FORMAT_MPEGVideo"}, LogEntry{4, "Unsupported: FORMAT_None"},
                           LogEntry{4, "Unsupported: FORMAT_WaveFormatEx"}, LogEntry{5, "Unknown format: 305419896\n"},
@@ -91,6 +91,24 @@ TEST_F(CaptureFormats, RefusesOtherPixelFormatsAndFormatTypesWithTheirMessages) 
   ASSERT_EQ(2u, device_.format_count);
   EXPECT_EQ(0x47504A4Du, device_.formats[0].fourcc);
   EXPECT_EQ(0x30323449u, device_.formats[1].fourcc);
+}
+
+TEST_F(CaptureFormats, ListsNv12AndI420OnlyInSizesWithAWhole420Layout) {
+  using virtual_camera::Yuv420;
+  const DWORD nv12 = FourCC('N', 'V', '1', '2'), i420 = FourCC('I', '4', '2', '0');
+  Open({Yuv420(nv12, 640, 480), Yuv420(nv12, 321, 240), Yuv420(i420, 320, 239), Yuv420(nv12, 0, 240),
+        Yuv420(i420, 320, -240), Yuv420(nv12, -2, 2), Yuv420(i420, 1280, 720), Rgb32(161, 121)});
+  EXPECT_THAT(FormatLog(),
+              ElementsAre(LogEntry{5, "Unsupported NV12 size: 321x240"}, LogEntry{5, "Unsupported I420 size: 320x239"},
+                          LogEntry{5, "Unsupported NV12 size: 0x240"}, LogEntry{5, "Unsupported I420 size: 320x-240"},
+                          LogEntry{5, "Unsupported NV12 size: -2x2"}));
+  ASSERT_EQ(3u, device_.format_count);
+  const ds_format listed[] = {{640, 480, nv12}, {1280, 720, i420}, {161, 121, 0}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(listed[i].width, device_.formats[i].width) << i;
+    EXPECT_EQ(listed[i].height, device_.formats[i].height) << i;
+    EXPECT_EQ(listed[i].fourcc, device_.formats[i].fourcc) << i;
+  }
 }
 
 TEST_F(CaptureFormats, FreesNothingThatAFailedReadLeftBehind) {

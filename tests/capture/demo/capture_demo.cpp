@@ -1,15 +1,18 @@
-// The capture library at work: registers a virtual camera in this Wine prefix for the program's
-// lifetime, offering MJPG first as many webcams do, lists the devices through qmr_dshow.dll, opens the
-// camera, captures one MJPG frame decoded to RGB32 through the graph, flips it with ds_vflip_32 and
-// writes it as a PNG. This Wine has no MJPEG decompressor and no codec for MJPG, so the program serves
-// the platform's AVI decompressor with the test codec behind it, as a real machine's would be. The
+// The capture library at work: registers two virtual cameras in this Wine prefix for the program's
+// lifetime, a webcam offering MJPG first as many do and a laptop camera that offers NV12 only, lists the
+// devices through qmr_dshow.dll, and from each camera captures one frame as RGB32, flips it with
+// ds_vflip_32 and writes it as a PNG. The MJPG frame is decoded through the graph: this Wine has no MJPEG
+// decompressor and no codec for MJPG, so the program serves the platform's AVI decompressor with the
+// test codec behind it, as a real machine's would be. The NV12 frame the library converts itself. The
 // library's own log lines appear on standard output.
-//   capture_demo OUTPUT.png
+//   capture_demo OUTPUT.png      writes OUTPUT.png (MJPG) and OUTPUT-nv12.png (NV12)
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <vector>
 
 #include "camera_converters.h"
@@ -21,15 +24,17 @@ namespace {
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
+const wchar_t kWebcamPath[] = L"\\\\?\\virtual#demo-camera#0";
+const wchar_t kLaptopCameraPath[] = L"\\\\?\\virtual#demo-laptop-camera#0";
 
 std::vector<uint8_t> frame(kWidth* kHeight * 4);
-std::atomic<bool> captured{false};
+std::atomic<bool> wanted{false};
 HANDLE frame_ready;
 
 void QMR_CDECL KeepFirstFrame(void* bytes, long size) {
-  if (captured || size != static_cast<long>(frame.size())) return;
+  if (!wanted || size != static_cast<long>(frame.size())) return;
   std::memcpy(frame.data(), bytes, frame.size());
-  captured = true;
+  wanted = false;
   SetEvent(frame_ready);
 }
 
@@ -49,10 +54,38 @@ bool Find(HMODULE dll, const char* name, Fn* fn) {
   return *fn != nullptr;
 }
 
+// Opens the device, captures one frame of the format, closes it and writes the frame top row first.
+bool CaptureOne(const Library& ds, ds_capture_device* device, DWORD fourcc, const std::string& png) {
+  if (ds.open(device) != 0) return false;
+  std::printf("-- opened '%.128ls'\n", device->name);
+  for (uint32_t i = 0; i < device->format_count; ++i) {
+    char text[5] = {};
+    std::memcpy(text, &device->formats[i].fourcc, 4);
+    std::printf("-- format %u: %dx%d '%s'\n", i, device->formats[i].width, device->formats[i].height, text);
+  }
+  fflush(stdout);
+  ResetEvent(frame_ready);
+  wanted = true;
+  ds_frame_callback callback = {&KeepFirstFrame};
+  const ds_format request = {kWidth, kHeight, fourcc};
+  const int started = ds.start(device, &request, &callback);
+  const bool got = started == 0 && WaitForSingleObject(frame_ready, 10000) == WAIT_OBJECT_0;
+  const int closed = ds.close(device);
+  std::printf("-- start %d, frame %s, close %d\n", started, got ? "captured" : "missing", closed);
+  if (!got) return false;
+  // Every format's frame comes bottom-up, as in a bitmap; a PNG starts with the top row.
+  ds.flip(frame.data(), kWidth, kHeight);
+  if (!WritePng(png.c_str(), frame.data(), kWidth, kHeight)) return false;
+  std::printf("-- wrote %s (%dx%d)\n", png.c_str(), kWidth, kHeight);
+  fflush(stdout);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  const std::string png = argc == 2 ? argv[1] : "";
+  if (png.size() < 5 || png.compare(png.size() - 4, 4, ".png") != 0) {
     std::fprintf(stderr, "usage: capture_demo OUTPUT.png\n");
     return 2;
   }
@@ -69,45 +102,37 @@ int main(int argc, char** argv) {
   ds.init();
   int exit_code = 1;
   {
-    virtual_camera::CameraConfig config;
-    config.friendlyName = L"Demo Virtual Camera";
-    config.description = L"Virtual camera (test pattern)";
-    config.devicePath = L"\\\\?\\virtual#demo-camera#0";
-    config.caps = {virtual_camera::Mjpg(kWidth, kHeight, 333333), virtual_camera::Yuy2(640, 480),
+    virtual_camera::CameraConfig webcam;
+    webcam.friendlyName = L"Demo Virtual Camera";
+    webcam.description = L"Virtual camera (test pattern)";
+    webcam.devicePath = kWebcamPath;
+    webcam.caps = {virtual_camera::Mjpg(kWidth, kHeight, 333333), virtual_camera::Yuy2(640, 480),
                    virtual_camera::Rgb32(kWidth, kHeight, 333333)};
+    virtual_camera::CameraConfig laptop;
+    laptop.friendlyName = L"Demo Laptop Camera";
+    laptop.devicePath = kLaptopCameraPath;
+    laptop.caps = {virtual_camera::Yuv420(virtual_camera::FourCC('N', 'V', '1', '2'), kWidth, kHeight, 333333)};
     test_codec::CameraConverters converters;
-    virtual_camera::VirtualCamera camera(config);
+    virtual_camera::VirtualCamera webcam_camera(webcam);
+    virtual_camera::VirtualCamera laptop_camera(laptop);
 
     std::vector<ds_capture_device> devices(4);
     uint32_t count = static_cast<uint32_t>(devices.size());
     const int passed_over = ds.list(devices.data(), &count);
     std::printf("-- %u device(s) listed, %d passed over\n", count, passed_over);
+    ds_capture_device* webcam_device = nullptr;
+    ds_capture_device* laptop_device = nullptr;
     for (uint32_t i = 0; i < count; ++i) {
       std::printf("-- device %u: '%.128ls' at '%.512ls'\n", i, devices[i].name, devices[i].path);
+      if (std::wcsncmp(devices[i].path, kWebcamPath, 512) == 0) webcam_device = &devices[i];
+      if (std::wcsncmp(devices[i].path, kLaptopCameraPath, 512) == 0) laptop_device = &devices[i];
     }
     fflush(stdout);
-    if (count > 0 && ds.open(&devices[0]) == 0) {
-      ds_capture_device& device = devices[0];
-      for (uint32_t i = 0; i < device.format_count; ++i) {
-        char fourcc[5] = {};
-        std::memcpy(fourcc, &device.formats[i].fourcc, 4);
-        std::printf("-- format %u: %dx%d '%s'\n", i, device.formats[i].width, device.formats[i].height, fourcc);
-      }
-      fflush(stdout);
-      ds_frame_callback callback = {&KeepFirstFrame};
-      const ds_format request = {kWidth, kHeight, virtual_camera::FourCC('M', 'J', 'P', 'G')};
-      const int started = ds.start(&device, &request, &callback);
-      const bool got = started == 0 && WaitForSingleObject(frame_ready, 10000) == WAIT_OBJECT_0;
-      const int closed = ds.close(&device);
-      std::printf("-- start %d, frame %s, close %d\n", started, got ? "captured" : "missing", closed);
-      if (got) {
-        // The decoded rows come bottom-up, as in a bitmap; a PNG starts with the top row.
-        ds.flip(frame.data(), kWidth, kHeight);
-        if (WritePng(argv[1], frame.data(), kWidth, kHeight)) {
-          std::printf("-- wrote %s (%dx%d)\n", argv[1], kWidth, kHeight);
-          exit_code = 0;
-        }
-      }
+    const std::string nv12_png = png.substr(0, png.size() - 4) + "-nv12.png";
+    if (webcam_device != nullptr && laptop_device != nullptr &&
+        CaptureOne(ds, webcam_device, virtual_camera::FourCC('M', 'J', 'P', 'G'), png) &&
+        CaptureOne(ds, laptop_device, virtual_camera::FourCC('N', 'V', '1', '2'), nv12_png)) {
+      exit_code = 0;
     }
   }
   ds.deinit();

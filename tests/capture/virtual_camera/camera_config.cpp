@@ -31,6 +31,13 @@ Capability Compressed(DWORD fourcc, LONG width, LONG height) {
   return cap;
 }
 
+Capability Yuv420(DWORD fourcc, LONG width, LONG height, REFERENCE_TIME interval) {
+  Capability cap = Rgb32(width, height, interval);
+  cap.compression = fourcc;
+  cap.bitCount = 12;
+  return cap;
+}
+
 void CameraStats::RecordSetFormat(const AppliedFormat& format) {
   std::lock_guard<std::mutex> lock(mutex_);
   set_format_calls_.push_back(format);

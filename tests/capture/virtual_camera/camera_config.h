@@ -31,12 +31,16 @@ struct Capability {
   bool nullBlock = false;                // pbFormat null while cbFormat still states blockSize
   bool readFails = false;                // GetStreamCaps fails for this index
   bool readLeavesType = false;           // and still stores a media type, as careless drivers do
+  int shortSampleEvery = 0;              // every Nth sample one byte short of a frame (0: none)
+  DWORD extraSampleBytes = 0;            // every sample this much longer than a frame
 };
 
 Capability Rgb32(LONG width, LONG height, REFERENCE_TIME interval = 50000);
 Capability Yuy2(LONG width, LONG height, REFERENCE_TIME interval = 50000);
 Capability Mjpg(LONG width, LONG height, REFERENCE_TIME interval = 50000);
 Capability Compressed(DWORD fourcc, LONG width, LONG height);
+// NV12 or I420: 12 bits a pixel, a frame of width * height * 3 / 2 bytes.
+Capability Yuv420(DWORD fourcc, LONG width, LONG height, REFERENCE_TIME interval = 50000);
 
 struct CameraConfig {
   std::optional<std::wstring> friendlyName = std::wstring(L"Virtual Camera");
@@ -60,7 +64,8 @@ struct CameraStats {
   std::atomic<int> filtersCreated{0};
   std::atomic<int> filtersAlive{0};
   std::atomic<int> framesSent{0};
-  std::atomic<int> streaming{0};  // streaming threads running
+  std::atomic<int> shortSamplesSent{0};  // of framesSent, those one byte short
+  std::atomic<int> streaming{0};         // streaming threads running
   // Media types that a failed GetStreamCaps left behind, and how many of them someone freed.
   std::atomic<int> strayTypesLeft{0};
   std::atomic<int> strayTypesFreed{0};

@@ -83,7 +83,7 @@ STDMETHODIMP CameraPin::Connect(IPin* receive, const AM_MEDIA_TYPE* type) {
     AM_MEDIA_TYPE offer;
     FillMediaType(caps[i], &offer);
     HRESULT hr = E_FAIL;
-    if (type == nullptr || Admits(*type, offer)) hr = TryConnection(receive, offer);
+    if (type == nullptr || Admits(*type, offer)) hr = TryConnection(receive, offer, caps[i]);
     FreeMediaTypeContents(&offer);
     if (SUCCEEDED(hr)) {
       connected_cap_ = static_cast<int>(i);
@@ -93,12 +93,12 @@ STDMETHODIMP CameraPin::Connect(IPin* receive, const AM_MEDIA_TYPE* type) {
   return VFW_E_NO_ACCEPTABLE_TYPES;
 }
 
-HRESULT CameraPin::TryConnection(IPin* receive, const AM_MEDIA_TYPE& type) {
+HRESULT CameraPin::TryConnection(IPin* receive, const AM_MEDIA_TYPE& type, const Capability& cap) {
   HRESULT hr = receive->ReceiveConnection(this, &type);
   if (FAILED(hr)) return hr;
   peer_ = receive;
   hr = CopyMediaTypeInto(type, &connected_type_);
-  if (SUCCEEDED(hr)) hr = DecideAllocator(receive);
+  if (SUCCEEDED(hr)) hr = DecideAllocator(receive, cap);
   if (FAILED(hr)) {
     receive->Disconnect();
     ReleaseConnection();
@@ -106,7 +106,7 @@ HRESULT CameraPin::TryConnection(IPin* receive, const AM_MEDIA_TYPE& type) {
   return hr;
 }
 
-HRESULT CameraPin::DecideAllocator(IPin* receive) {
+HRESULT CameraPin::DecideAllocator(IPin* receive, const Capability& cap) {
   ComPtr<IMemInputPin> input;
   HRESULT hr = receive->QueryInterface(IID_PPV_ARGS(&input));
   if (FAILED(hr)) return hr;
@@ -117,7 +117,7 @@ HRESULT CameraPin::DecideAllocator(IPin* receive) {
     hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&allocator));
     if (FAILED(hr)) return hr;
   }
-  const LONG size = static_cast<LONG>(connected_type_.lSampleSize);
+  const LONG size = static_cast<LONG>(connected_type_.lSampleSize + cap.extraSampleBytes);
   wanted.cBuffers = wanted.cBuffers > 3 ? wanted.cBuffers : 3;
   wanted.cbBuffer = wanted.cbBuffer > size ? wanted.cbBuffer : size;
   wanted.cbAlign = wanted.cbAlign > 0 ? wanted.cbAlign : 1;
@@ -353,11 +353,21 @@ void CameraPin::Stream(ComPtr<IMemAllocator> allocator, ComPtr<IMemInputPin> inp
       ComPtr<IMediaSample> sample;
       if (FAILED(allocator->GetBuffer(&sample, nullptr, nullptr, 0))) break;
       BYTE* bytes = nullptr;
-      if (SUCCEEDED(sample->GetPointer(&bytes)) && sample->GetSize() >= static_cast<long>(shape.imageSize)) {
-        const DWORD length = FillFrame(shape, counter++, bytes);
+      const long room = static_cast<long>(shape.imageSize + cap.extraSampleBytes);
+      if (SUCCEEDED(sample->GetPointer(&bytes)) && sample->GetSize() >= room) {
+        const bool short_one = cap.shortSampleEvery > 0 && counter % cap.shortSampleEvery == 0;
+        DWORD length = FillFrame(shape, counter++, bytes);
+        if (length > 0 && cap.extraSampleBytes > 0) {
+          memset(bytes + length, 0xA5, cap.extraSampleBytes);
+          length += cap.extraSampleBytes;
+        }
+        if (length > 0 && short_one) --length;
         sample->SetActualDataLength(static_cast<long>(length));
         sample->SetSyncPoint(TRUE);
-        if (length > 0 && SUCCEEDED(input->Receive(sample.Get()))) ++stats_->framesSent;
+        if (length > 0 && SUCCEEDED(input->Receive(sample.Get()))) {
+          ++stats_->framesSent;
+          if (short_one) ++stats_->shortSamplesSent;
+        }
       }
     }
     if (WaitForSingleObject(stop_event_, pause_ms) == WAIT_OBJECT_0) break;

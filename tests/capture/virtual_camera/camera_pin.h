@@ -66,8 +66,8 @@ class CameraPin : public IPin, public IAMStreamConfig, public IKsPropertySet {
   STDMETHODIMP QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
 
  private:
-  HRESULT TryConnection(IPin* receive, const AM_MEDIA_TYPE& type);
-  HRESULT DecideAllocator(IPin* receive);
+  HRESULT TryConnection(IPin* receive, const AM_MEDIA_TYPE& type, const Capability& cap);
+  HRESULT DecideAllocator(IPin* receive, const Capability& cap);
   void ReleaseConnection();
   void StopThread();
   void Stream(Microsoft::WRL::ComPtr<IMemAllocator> allocator, Microsoft::WRL::ComPtr<IMemInputPin> input,

@@ -23,6 +23,9 @@ DWORD FillFrame(const FrameShape& shape, uint32_t counter, BYTE* bytes) {
   } else if (shape.compression == FourCC('Y', 'U', 'Y', '2')) {
     FillYuy2Frame(shape.width, shape.height, counter, bytes);
     return shape.imageSize;
+  } else if (shape.compression == FourCC('N', 'V', '1', '2') || shape.compression == FourCC('I', '4', '2', '0')) {
+    FillYuv420Frame(shape.compression, shape.width, shape.height, counter, bytes);
+    return shape.imageSize;
   } else if (shape.compression == FourCC('M', 'J', 'P', 'G')) {
     return CopyJpegFrame(shape.width, rows, counter, bytes, shape.imageSize);
   } else {

@@ -15,7 +15,7 @@ namespace virtual_camera {
 struct FrameShape {
   LONG width;
   LONG height;
-  DWORD compression;  // 0: RGB32; 'YUY2'; 'MJPG'; anything else gets only the counter
+  DWORD compression;  // 0: RGB32; 'YUY2'; 'MJPG'; 'NV12'; 'I420'; anything else gets only the counter
   DWORD imageSize;    // room in the buffer
 };
 
