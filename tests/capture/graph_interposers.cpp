@@ -2,29 +2,6 @@
 
 namespace capture_tests {
 
-ScriptedControl::ScriptedControl(IMediaControl* real, const ControlScript& script) : real_(real), script_(script) {}
-
-ScriptedControl::~ScriptedControl() { real_->Release(); }
-
-STDMETHODIMP ScriptedControl::QueryInterface(REFIID riid, void** out) { return real_->QueryInterface(riid, out); }
-STDMETHODIMP_(ULONG) ScriptedControl::AddRef() { return ++refs_; }
-STDMETHODIMP_(ULONG) ScriptedControl::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-STDMETHODIMP ScriptedControl::GetTypeInfoCount(UINT* count) { return real_->GetTypeInfoCount(count); }
-STDMETHODIMP ScriptedControl::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
-  return real_->GetTypeInfo(index, lcid, info);
-}
-STDMETHODIMP ScriptedControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
-  return real_->GetIDsOfNames(riid, names, count, lcid, ids);
-}
-STDMETHODIMP ScriptedControl::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* info, UINT* arg) {
-  return real_->Invoke(id, riid, lcid, flags, params, result, info, arg);
-}
-
 STDMETHODIMP ScriptedControl::Run() {
   run_at_ = GetTickCount();
   if (!script_.run_graph) return script_.run;
@@ -65,29 +42,6 @@ ScriptedControl* ScriptControl(ds_capture_device* device, const ControlScript& s
   return control;
 }
 
-AccountedEvents::AccountedEvents(IMediaEvent* real, std::shared_ptr<EventLedger> ledger)
-    : real_(real), ledger_(std::move(ledger)) {}
-
-AccountedEvents::~AccountedEvents() { real_->Release(); }
-
-STDMETHODIMP AccountedEvents::QueryInterface(REFIID riid, void** out) { return real_->QueryInterface(riid, out); }
-STDMETHODIMP_(ULONG) AccountedEvents::AddRef() { return ++refs_; }
-STDMETHODIMP_(ULONG) AccountedEvents::Release() {
-  const ULONG left = --refs_;
-  if (left == 0) delete this;
-  return left;
-}
-STDMETHODIMP AccountedEvents::GetTypeInfoCount(UINT* count) { return real_->GetTypeInfoCount(count); }
-STDMETHODIMP AccountedEvents::GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) {
-  return real_->GetTypeInfo(index, lcid, info);
-}
-STDMETHODIMP AccountedEvents::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) {
-  return real_->GetIDsOfNames(riid, names, count, lcid, ids);
-}
-STDMETHODIMP AccountedEvents::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                     EXCEPINFO* info, UINT* arg) {
-  return real_->Invoke(id, riid, lcid, flags, params, result, info, arg);
-}
 STDMETHODIMP AccountedEvents::GetEventHandle(OAEVENT* handle) { return real_->GetEventHandle(handle); }
 
 STDMETHODIMP AccountedEvents::GetEvent(long* code, LONG_PTR* param1, LONG_PTR* param2, long timeout) {

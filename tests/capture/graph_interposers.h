@@ -31,20 +31,47 @@ struct ControlScript {
   HRESULT stop = S_OK;
 };
 
-class ScriptedControl : public IMediaControl {
+// The IUnknown and IDispatch part of a stand-in: counted references of its own, the rest the real
+// object's, which it holds one reference to.
+template <typename Interface>
+class Interposer : public Interface {
  public:
   // Takes over the caller's reference to real.
-  ScriptedControl(IMediaControl* real, const ControlScript& script);
-  virtual ~ScriptedControl();
+  explicit Interposer(Interface* real) : real_(real) {}
+  virtual ~Interposer() { real_->Release(); }
+  Interposer(const Interposer&) = delete;
+  Interposer& operator=(const Interposer&) = delete;
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
+  STDMETHODIMP QueryInterface(REFIID riid, void** out) override { return real_->QueryInterface(riid, out); }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override { return real_->GetTypeInfoCount(count); }
+  STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override {
+    return real_->GetTypeInfo(index, lcid, info);
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override {
+    return real_->GetIDsOfNames(riid, names, count, lcid, ids);
+  }
   STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                      EXCEPINFO* info, UINT* arg) override;
+                      EXCEPINFO* info, UINT* arg) override {
+    return real_->Invoke(id, riid, lcid, flags, params, result, info, arg);
+  }
+
+ protected:
+  Interface* real_;
+
+ private:
+  std::atomic<ULONG> refs_{1};
+};
+
+class ScriptedControl : public Interposer<IMediaControl> {
+ public:
+  ScriptedControl(IMediaControl* real, const ControlScript& script) : Interposer(real), script_(script) {}
+
   STDMETHODIMP Run() override;
   STDMETHODIMP Pause() override;
   STDMETHODIMP Stop() override;
@@ -59,8 +86,6 @@ class ScriptedControl : public IMediaControl {
   std::atomic<int> stop_calls{0};
 
  private:
-  std::atomic<ULONG> refs_{1};
-  IMediaControl* real_;
   ControlScript script_;
   DWORD run_at_ = 0;
 };
@@ -84,20 +109,11 @@ struct EventLedger {
   std::vector<GraphEvent> freed;
 };
 
-class AccountedEvents : public IMediaEvent {
+class AccountedEvents : public Interposer<IMediaEvent> {
  public:
-  // Takes over the caller's reference to real.
-  AccountedEvents(IMediaEvent* real, std::shared_ptr<EventLedger> ledger);
-  virtual ~AccountedEvents();
+  AccountedEvents(IMediaEvent* real, std::shared_ptr<EventLedger> ledger)
+      : Interposer(real), ledger_(std::move(ledger)) {}
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-  STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                      EXCEPINFO* info, UINT* arg) override;
   STDMETHODIMP GetEventHandle(OAEVENT* handle) override;
   STDMETHODIMP GetEvent(long* code, LONG_PTR* param1, LONG_PTR* param2, long timeout) override;
   STDMETHODIMP WaitForCompletion(long timeout, long* code) override;
@@ -106,8 +122,6 @@ class AccountedEvents : public IMediaEvent {
   STDMETHODIMP FreeEventParams(long code, LONG_PTR param1, LONG_PTR param2) override;
 
  private:
-  std::atomic<ULONG> refs_{1};
-  IMediaEvent* real_;
   std::shared_ptr<EventLedger> ledger_;
 };
 
