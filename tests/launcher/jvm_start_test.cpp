@@ -250,25 +250,24 @@ TEST(JvmStartAlert, ShowsAlsoWithoutALogAndTheParentReportsOne) {
 
 // Tests run in parallel: a test answers the alerts of its own launchers only, never another's.
 TEST(JvmStartAlert, IsAnsweredOnlyForTheLauncherThatShowsIt) {
-  InstallOptions options;
-  options.jar = false;
-  LauncherInstall first_install(options);
-  LauncherInstall second_install(options);
-  Process first(first_install.CommandLine(""), first_install.ProcessOptionsFor());
-  Process second(second_install.CommandLine(""), second_install.ProcessOptionsFor());
+  InstallOptions alerting;
+  alerting.jar = false;
+  LauncherInstall other_install(alerting);
+  LauncherInstall own_install;
+  own_install.SetScenario("main=return\n");
+  // Another test's launcher, whose child shows the alert.
+  Process other(other_install.CommandLine(""), other_install.ProcessOptionsFor());
   const DWORD deadline = GetTickCount() + 30000;
-  while ((FindOwnedWindow(first, "Alert") == nullptr || FindOwnedWindow(second, "Alert") == nullptr) &&
-         static_cast<LONG>(deadline - GetTickCount()) > 0) {
-    Sleep(50);
-  }
-  ASSERT_NE(nullptr, FindOwnedWindow(second, "Alert"));
-  // The first launcher's, while the second's is the newer window.
-  ASSERT_TRUE(CloseMessageBox(first, "Alert", nullptr));
-  EXPECT_EQ(1u, first.Wait());
-  EXPECT_EQ(testing_support::kNotEnded, second.Wait(500)) << "the second launcher's alert was answered too";
-  EXPECT_NE(nullptr, FindOwnedWindow(second, "Alert"));
-  ASSERT_TRUE(CloseMessageBox(second, "Alert", nullptr));
-  EXPECT_EQ(1u, second.Wait());
+  while (FindOwnedWindow(other, "Alert") == nullptr && static_cast<LONG>(deadline - GetTickCount()) > 0) Sleep(50);
+  ASSERT_NE(nullptr, FindOwnedWindow(other, "Alert"));
+  // This test's launcher shows none: its look for one finds nothing, and leaves the other's alone.
+  Process own(own_install.CommandLine(""), own_install.ProcessOptionsFor());
+  EXPECT_FALSE(CloseMessageBox(own, "Alert", nullptr, 2000));
+  EXPECT_EQ(0u, own.Wait());
+  EXPECT_NE(nullptr, FindOwnedWindow(other, "Alert"));
+  EXPECT_EQ(testing_support::kNotEnded, other.Wait(0)) << "the other launcher's alert was answered";
+  ASSERT_TRUE(CloseMessageBox(other, "Alert", nullptr));
+  EXPECT_EQ(1u, other.Wait());
 }
 
 }  // namespace
