@@ -2,9 +2,10 @@
 # Two builds of the source's commit, from clean clones in different folders, in different time zones
 # and with different umasks, must make the same unsigned launcher, capture library and installer, byte
 # for byte, at the commit's time (or at SOURCE_DATE_EPOCH when it is set). Then the release check of
-# the README: one clone's build is signed with a timestamp and taken as the published release; the
-# other, configured with QMR_SIGNATURES_FROM, attaches the published signatures to what it builds and
-# must come out identical; a published file that is not what the source builds must fail that build.
+# the README: one clone's build is signed with a timestamp and its installer taken as the published
+# release; the other, configured with QMR_SIGNATURES_FROM and what it extracts from that installer,
+# attaches the published signatures to what it builds and must come out identical; a published file
+# that is not what the source builds must fail that build.
 #   reproducible-build.sh SOURCE_DIR WORK_DIR TOOLCHAIN_FILE INSTALLER_NAME PE_INFO [CMAKE_ARG...]
 # The CMake arguments name the runtime and application both builds ship (QMR_INSTALLER_RUNTIME and
 # QMR_INSTALLER_JAR), the same files for both.
@@ -85,12 +86,21 @@ start_timestamp_authority "$keys/tsa" 600
 configure "$one" -DQMR_SIGN_CERT="$keys/quillon-ab.chain" -DQMR_SIGN_KEY="$keys/quillon-ab.key" -DQMR_TIMESTAMP_URL="$tsa_url"
 built "$one"
 stop_timestamp_authority
+# As the README checks a release of which only the installer is at hand: the binaries, the runtime and
+# the application come out of it.
 published=$work/published
 mkdir -p "$published"
-for f in "${shipped[@]}"; do cp "$one-build/bin/$f" "$published/"; done
+cp "$one-build/bin/$installer" "$published/"
+msiextract -C "$published/files" "$published/$installer" >/dev/null
+installed="$published/files/Programs/Quillon Attendant"
+cp "$installed/AttendantLauncher.exe" "$installed/qmr_dshow.dll" "$published/"
+for f in AttendantLauncher.exe qmr_dshow.dll; do
+  cmp -s "$published/$f" "$one-build/bin/$f" || fail "the installer's $f is not the signed one the build made"
+done
 
 # The other clone's build, given the published signatures, makes exactly the published files.
-configure "$two" -DQMR_SIGNATURES_FROM="$published"
+configure "$two" -DQMR_SIGNATURES_FROM="$published" -DQMR_INSTALLER_RUNTIME="$installed/jre" \
+  -DQMR_INSTALLER_JAR="$installed/app/bootloader.jar"
 built "$two"
 for f in "${shipped[@]}"; do
   cmp "$two-build/bin/$f" "$published/$f" || fail "the rebuilt $f with the published signature is not the published one"
