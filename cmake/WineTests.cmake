@@ -11,10 +11,11 @@ set(QMR_GTEST_RUNNER ${CMAKE_SOURCE_DIR}/scripts/run-gtest.sh)
 # locks get the architecture's prefix here and nowhere else, and every test the architecture's label.
 #   qmr_add_test(NAME name COMMAND command... [WORKING_DIRECTORY dir] [TIMEOUT seconds] [LABELS label...]
 #                [FIXTURES_SETUP fixture...] [FIXTURES_CLEANUP fixture...] [FIXTURES_REQUIRED fixture...]
-#                [RESOURCE_LOCK lock...] [ENVIRONMENT NAME=value...])
+#                [RESOURCE_LOCK lock...] [ENVIRONMENT NAME=value...] [SKIP_REGULAR_EXPRESSION regex])
 function(qmr_add_test)
   set(prefixed FIXTURES_SETUP FIXTURES_CLEANUP FIXTURES_REQUIRED RESOURCE_LOCK)
-  cmake_parse_arguments(ARG "" "NAME;WORKING_DIRECTORY;TIMEOUT" "COMMAND;LABELS;ENVIRONMENT;${prefixed}" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;WORKING_DIRECTORY;TIMEOUT;SKIP_REGULAR_EXPRESSION"
+                        "COMMAND;LABELS;ENVIRONMENT;${prefixed}" ${ARGN})
   if(NOT ARG_NAME OR NOT ARG_COMMAND OR ARG_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "qmr_add_test: give NAME and COMMAND (left over: ${ARG_UNPARSED_ARGUMENTS})")
   endif()
@@ -31,6 +32,9 @@ function(qmr_add_test)
   if(ARG_ENVIRONMENT)
     set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
   endif()
+  if(ARG_SKIP_REGULAR_EXPRESSION)
+    set_tests_properties(${name} PROPERTIES SKIP_REGULAR_EXPRESSION "${ARG_SKIP_REGULAR_EXPRESSION}")
+  endif()
   foreach(property IN LISTS prefixed)
     if(ARG_${property})
       list(TRANSFORM ARG_${property} PREPEND "${QMR_TEST_NAME_PREFIX}" OUTPUT_VARIABLE values)
@@ -43,11 +47,13 @@ endfunction()
 # parallel while the cases of one suite share a single Wine process start. The cases of an ISOLATED
 # suite get one test each instead: a case that may crash the process then fails alone. Every test
 # needs the tree's Wine prefix, or the fixtures given instead; a suite named in SUITE_FIXTURES needs
-# those fixtures as well.
+# those fixtures as well. A run whose output matches SKIP_REGULAR_EXPRESSION counts as skipped.
 #   qmr_add_gtest_suites(target [LOCKS lock...] [TIMEOUT seconds] [LABELS label...] [ISOLATED suite...]
-#                        [FIXTURES fixture...] [SUITE_FIXTURES suite fixture...] [ENVIRONMENT NAME=value...])
+#                        [FIXTURES fixture...] [SUITE_FIXTURES suite fixture...] [ENVIRONMENT NAME=value...]
+#                        [SKIP_REGULAR_EXPRESSION regex])
 function(qmr_add_gtest_suites target)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "LOCKS;LABELS;ISOLATED;FIXTURES;SUITE_FIXTURES;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;SKIP_REGULAR_EXPRESSION"
+                        "LOCKS;LABELS;ISOLATED;FIXTURES;SUITE_FIXTURES;ENVIRONMENT" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)
   endif()
@@ -89,6 +95,7 @@ function(qmr_add_gtest_suites target)
                          --gtest_filter=${filter}
                  WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                  TIMEOUT ${ARG_TIMEOUT} LABELS wine ${ARG_LABELS} FIXTURES_REQUIRED ${fixtures}
-                 RESOURCE_LOCK ${ARG_LOCKS} ENVIRONMENT ${ARG_ENVIRONMENT})
+                 RESOURCE_LOCK ${ARG_LOCKS} ENVIRONMENT ${ARG_ENVIRONMENT}
+                 SKIP_REGULAR_EXPRESSION "${ARG_SKIP_REGULAR_EXPRESSION}")
   endforeach()
 endfunction()

@@ -15,13 +15,16 @@ ensure_tools() {
 }
 
 # Both architectures, x86 first: the x64 tree's tests move an installed x86 product to x64.
+#   build_windows [TARGET...]   everything, or only the targets named (in both trees)
 build_windows() {
+  local targets=()
+  [ $# -eq 0 ] || targets=(--target "$@")
   cmake -S "$root" -B "$win_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$win_build"
+  cmake --build "$win_build" "${targets[@]}"
   cmake -S "$root" -B "$win64_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DQMR_X86_BUILD_DIR="$win_build" >/dev/null
-  cmake --build "$win64_build"
+  cmake --build "$win64_build" "${targets[@]}"
   # One CTest run over both trees; their tests carry the labels x86 and x64.
   printf 'subdirs("%s")\nsubdirs("%s")\n' "$win_build" "$win64_build" >"$root/build/CTestTestfile.cmake"
 }

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds the deliverables for x86 and x64 and shows them at work under Wine, once for each
-# architecture: the launcher starts the real Java application on a real Java VM of its architecture
-# (Avian, built from source with the tests' runtime), which records the system properties it received
-# and the VM it runs on; then both log files; then the capture library with a virtual camera.
+# Builds the deliverables for x86 and x64, and what the demo runs with them, and shows them at work
+# under Wine, once for each architecture: the launcher starts the real Java application on a real Java
+# VM of its architecture (Avian, built from source with the tests' runtime), which records the system
+# properties it received and the VM it runs on; then both log files; then the capture library with two
+# virtual cameras, a webcam (MJPG) and a laptop camera (NV12). Ends with the time it took.
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 ensure_tools
-build_windows
+# What the demo runs, and nothing of the test suite: both deliverables, the real VM with the
+# application, the program that hands the launcher its temporary directory, and the capture demo.
+build_windows AttendantLauncher qmr_dshow real_jre test_java_app envrun capture_demo
 
 demo() {
   local build=$1 bin=$1/bin demo=$1/demo
@@ -49,3 +52,4 @@ demo() {
   echo "== frames written to $png and ${png%.png}-nv12.png"
 }
 for_each_architecture demo-prefix demo
+echo "demo.sh: done in $SECONDS s"

@@ -9,6 +9,9 @@ packages=(
   wine wine32:i386 wine64
   xvfb xauth x11-utils
   msitools wixl osslsigncode openssl python3-cryptography
+  # Signing with a key in a token through OpenSSL's PKCS#11 engine; the tests' token is SoftHSM2's,
+  # set up with pkcs11-tool.
+  libengine-pkcs11-openssl softhsm2 opensc
   googletest libz-mingw-w64-dev
   # The peer library the 4:2:0 conversion's benchmark measures against (bench/run-yuv420.sh).
   libyuv-dev

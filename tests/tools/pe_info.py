@@ -2,7 +2,8 @@
 """Reads a PE image's headers, imports and exports directly from the file, so that the binary checks
 do not depend on how one version of objdump lays out its report. Prints one fact per line:
   machine x86|x64            format PE32|PE32+        subsystem gui|console|...
-  dll yes|no                 import DLL FUNCTION      (FUNCTION is #N for an import by ordinal)
+  dll yes|no                 timestamp SECONDS        (the header's link time, seconds since 1970)
+  import DLL FUNCTION        (FUNCTION is #N for an import by ordinal)
   export NAME
    pe_info.py FILE"""
 import struct
@@ -20,7 +21,7 @@ class Image:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise ValueError("no PE signature")
-        self.machine, sections, _, _, _, optional_size, self.characteristics = struct.unpack_from(
+        self.machine, sections, self.timestamp, _, _, optional_size, self.characteristics = struct.unpack_from(
             "<HHIIIHH", data, pe + 4)
         optional = pe + 24
         self.magic = struct.unpack_from("<H", data, optional)[0]
@@ -83,6 +84,7 @@ def main():
     print("format", {0x10B: "PE32", 0x20B: "PE32+"}.get(image.magic, f"{image.magic:#06x}"))
     print("subsystem", SUBSYSTEMS.get(image.subsystem, str(image.subsystem)))
     print("dll", "yes" if image.characteristics & 0x2000 else "no")
+    print("timestamp", image.timestamp)
     for dll, function in image.imports():
         print("import", dll, function)
     for name in image.exports():
