@@ -13,7 +13,8 @@
 #include "qmr_dshow.h"
 #include "yuv420.h"
 
-// Not reference counted: the device record owns it from capture start to close, which deletes it.
+// Not reference counted: the device record owns it from capture start to close, which deletes it, or
+// keeps it, delivering nothing, when the graph that may still call it did not stop.
 struct FrameCB : public ISampleGrabberCB {
   explicit FrameCB(ds_frame_callback* callback);
 

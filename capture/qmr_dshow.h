@@ -146,7 +146,8 @@ int QMR_CDECL ds_num_open_devices(void);
 // Run refused, or the graph did not report running within 3 seconds (a device that another program holds
 // refuses so). Once it returns anything but 0 no frame reaches the frame function: a start that fails
 // after Run stops the graph first. A start that fails from 5 on leaves what it built for
-// ds_close_device: close and open the device again to retry.
+// ds_close_device: close and open the device again to retry. Every format's frames arrive as RGB32,
+// bottom-up: the platform converts YUY2 and MJPG, the library itself NV12 and I420.
 int QMR_CDECL ds_start_capture(ds_capture_device* device, const ds_format* format, ds_frame_callback* callback);
 // Rows lie one after another, width * 4 bytes each; touches no byte outside width * 4 * height. A
 // height above INT32_MAX (a top-down format's negative height passed on) changes nothing: such a frame
