@@ -64,6 +64,8 @@ function(qmr_add_gtest_suites target)
   if(ARG_SUITE_FIXTURES)
     list(POP_FRONT ARG_SUITE_FIXTURES suite_fixtures_of)
   endif()
+  # The wrapper looks for its line when a process of the program dies.
+  target_link_libraries(${target} PRIVATE crash_marker)
   get_target_property(sources ${target} SOURCES)
   get_target_property(source_dir ${target} SOURCE_DIR)
   set(declarations)

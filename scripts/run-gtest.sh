@@ -24,8 +24,9 @@ fail() {
   echo "run-gtest.sh: FAILED: $*" >&2
   exit 1
 }
-# "wine: Unhandled page fault ..." from the process that died, "Unhandled exception: ..." from winedbg.
-crash=$(grep -a -m 3 -E '^wine: Unhandled|^Unhandled exception:|^wine: (Assertion|Call from)' "$output")
+# "run-gtest: unhandled exception ..." from the test program's own filter (tests/support/crash_marker.cpp),
+# "wine: Unhandled page fault ..." from a process that died, "Unhandled exception: ..." from winedbg.
+crash=$(grep -a -m 3 -E '^run-gtest: unhandled exception|^wine: Unhandled|^Unhandled exception:|^wine: (Assertion|Call from)' "$output")
 [ -z "$crash" ] || fail "a process died of an unhandled exception:"$'\n'"$crash"
 [ -s "$report" ] || fail "the program ended (status $status) before it reported its tests"
 # A report cut short by a process that died while writing it, or by anything else, does not count.
